@@ -1,0 +1,42 @@
+// The interface of the Windows Media writer library (libasfout.so). This header is the
+// whole contract between the library and the program that loads it: nothing else of
+// either side is shared. Methods return HRESULT-style results (negative = failure)
+// and never throw.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct IWinMediaWriter {
+    // Reference counting; the creator ends the object with Release.
+    virtual uint32_t AddRef() = 0;
+    virtual uint32_t Release() = 0;
+
+    // S_OK (0) with the name of the index-th built-in profile, S_FALSE (1) past the end.
+    virtual int32_t GetProfileName(int32_t index, std::u16string* name) = 0;
+    // The index of a built-in profile with exactly this name, or -1.
+    virtual int32_t FindProfile(const char16_t* name, int32_t* index) = 0;
+    // Output frame size, the 18-byte PCM format of the audio chunks (all zero: no
+    // audio), and the output frame rate. Called after OpenFile.
+    virtual int32_t SetStreamFormats(int32_t width, int32_t height, int32_t formatSize, const void* waveFormat,
+                                     double framesPerSecond) = 0;
+    // The output path (UTF-16) and the profile: a built-in name or the text of a
+    // ".prx" profile.
+    virtual int32_t OpenFile(const char16_t* path, const char16_t* profile) = 0;
+    virtual int32_t GetVideoToken(uint32_t* token) = 0;
+    virtual int32_t GetAudioToken(uint32_t* token) = 0;
+    // One bottom-up 24-bit frame of the output size; (0, null) ends the video.
+    virtual int32_t WriteVideo(uint32_t token, const uint8_t* frame) = 0;
+    // One output frame's worth of audio; (0, null) ends the audio.
+    virtual int32_t WriteAudio(uint32_t token, const uint8_t* chunk) = 0;
+
+protected:
+    ~IWinMediaWriter() = default;
+};
+
+// The library's one export.
+extern "C" int32_t CreateWinMediaWriter(IWinMediaWriter** writer);
+using CreateWinMediaWriterFunction = int32_t (*)(IWinMediaWriter** writer);
+
+inline constexpr const char* kWinMediaLibraryName = "libasfout.so";
+inline constexpr const char* kWinMediaFactoryName = "CreateWinMediaWriter";

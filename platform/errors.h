@@ -1,0 +1,43 @@
+// The one exception type that crosses component boundaries, with the system's error
+// codes, and the exception the project-file writer raises.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace klova {
+
+enum class ErrorCode : int32_t {
+    GraphInitFailed = 1,
+    OutputOpenFailed = 5,
+    GraphRunFailed = 6,
+    InputOpenFailed = 7,
+    WindowsMediaFailed = 9,
+};
+
+// Carries an error code; the user sees the sentence the code maps to. The detail text
+// is technical and goes to the log only.
+class CMyException : public std::runtime_error {
+public:
+    explicit CMyException(int32_t code, const std::string& detail = {})
+        : std::runtime_error(detail.empty() ? "error code " + std::to_string(code) : detail), code_(code)
+    {
+    }
+    explicit CMyException(ErrorCode code, const std::string& detail = {})
+        : CMyException(static_cast<int32_t>(code), detail)
+    {
+    }
+    int32_t code() const noexcept { return code_; }
+
+private:
+    int32_t code_;
+};
+
+// Raised when the editor project file cannot be created or written.
+class FileException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+}  // namespace klova

@@ -1,0 +1,65 @@
+// Shared helpers of the test programs: temporary folders, running commands, and
+// asking ffprobe (the independent judge) about media files.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace klova::test {
+
+// A fresh folder under the system's temporary folder, removed with its content.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct CommandResult {
+    int exitStatus = -1;  // the process's exit status, or 128 + signal
+    std::string out;      // standard output
+    std::string err;      // standard error
+};
+
+// Runs a shell command and collects its output.
+CommandResult RunCommand(const std::string& command);
+
+// Quotes a string for the shell.
+std::string ShellQuote(const std::string& text);
+
+// Runs ffmpeg with the given arguments (quiet, overwriting); fails the current test
+// when ffmpeg fails.
+void Ffmpeg(const std::string& arguments);
+
+// One stream as ffprobe reports it: every "key=value" of its -show_streams section.
+using ProbeFields = std::map<std::string, std::string>;
+
+// The streams of a file, in file order ("codec_type", "codec_name", "width",
+// "nb_frames", "r_frame_rate", ...). With countFrames, "nb_read_frames" is filled by
+// decoding the whole file.
+std::vector<ProbeFields> ProbeStreams(const std::string& file, bool countFrames = false);
+
+// The first stream of a kind ("video" or "audio"), or an empty map.
+ProbeFields ProbeStream(const std::string& file, const std::string& codecType, bool countFrames = false);
+
+// Duration of the container in seconds, or a negative value.
+double ProbeDuration(const std::string& file);
+
+// Decodes the whole file with ffmpeg; returns ffmpeg's error output (empty when clean).
+std::string DecodeErrors(const std::string& file);
+
+// Path of a built program or library in the build tree.
+std::string BuildPath(const std::string& name);
+
+// Size of a file in bytes, or -1.
+long long FileSize(const std::string& file);
+
+}  // namespace klova::test
