@@ -14,6 +14,9 @@ enum class ErrorCode : int32_t {
     GraphRunFailed = 6,
     InputOpenFailed = 7,
     WindowsMediaFailed = 9,
+    // A write failed during a conversion (disk full, an encoder error); the file
+    // written so far is closed and complete.
+    OutputWriteFailed = 10,
 };
 
 // Carries an error code; the user sees the sentence the code maps to. The detail text

@@ -1,0 +1,43 @@
+#include "app/failure_messages.h"
+
+#include "platform/errors.h"
+#include "resources/string_table.h"
+
+namespace klova {
+
+uint32_t MessageIdForCode(int32_t code)
+{
+    switch (code) {
+    case static_cast<int32_t>(ErrorCode::GraphInitFailed): return IDS_CANNOT_INIT_GRAPH;
+    case static_cast<int32_t>(ErrorCode::OutputOpenFailed): return IDS_CANNOT_OPEN_OUTPUT;
+    case static_cast<int32_t>(ErrorCode::InputOpenFailed): return IDS_CANNOT_OPEN_INPUT;
+    case static_cast<int32_t>(ErrorCode::WindowsMediaFailed): return IDS_WINDOWS_MEDIA_ERROR;
+    case static_cast<int32_t>(ErrorCode::OutputWriteFailed): return IDS_CANNOT_WRITE_OUTPUT;
+    default: return IDS_CANNOT_CONVERT;
+    }
+}
+
+std::optional<uint32_t> MessageIdForException(const std::exception_ptr& failure)
+{
+    if (!failure)
+        return std::nullopt;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CMyException& error) {
+        return MessageIdForCode(error.code());
+    } catch (const FileException&) {
+        return IDS_CANNOT_WRITE_PROJECT;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> FailureText(const std::exception_ptr& failure)
+{
+    const std::optional<uint32_t> id = MessageIdForException(failure);
+    if (!id)
+        return std::nullopt;
+    return LoadStringResource(*id);
+}
+
+}  // namespace klova

@@ -1,0 +1,36 @@
+#include "app/failure_messages.h"
+
+#include "platform/errors.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+namespace klova {
+namespace {
+
+std::optional<std::string> TextFor(auto exception) { return FailureText(std::make_exception_ptr(exception)); }
+
+TEST(FailureMessages, EveryCodeMapsToItsExactText)
+{
+    EXPECT_EQ(TextFor(CMyException(1)), "Cannot initialize DirectShow base system.");
+    EXPECT_EQ(TextFor(CMyException(5)), "Cannot open output file.");
+    EXPECT_EQ(TextFor(CMyException(6)), "Cannot make conversion.");
+    EXPECT_EQ(TextFor(CMyException(7)), "Cannot open input file.");
+    EXPECT_EQ(TextFor(CMyException(9)), "Windows Media error.");
+    EXPECT_EQ(TextFor(CMyException(0)), "Cannot make conversion.");
+    EXPECT_EQ(TextFor(CMyException(42)), "Cannot make conversion.");
+    EXPECT_EQ(TextFor(CMyException(-3)), "Cannot make conversion.");
+    EXPECT_EQ(TextFor(CMyException(ErrorCode::OutputWriteFailed)), "Cannot write output file.");
+}
+
+TEST(FailureMessages, TheProjectFileExceptionHasItsOwnTextAndForeignExceptionsNone)
+{
+    EXPECT_EQ(TextFor(FileException("disk full")), "Cannot write Montra project file");
+    EXPECT_EQ(TextFor(std::bad_alloc()), std::nullopt);
+    EXPECT_EQ(TextFor(std::runtime_error("other")), std::nullopt);
+    EXPECT_EQ(FailureText(nullptr), std::nullopt);
+}
+
+}  // namespace
+}  // namespace klova
