@@ -13,6 +13,7 @@ uint32_t MessageIdForCode(int32_t code)
     case static_cast<int32_t>(ErrorCode::InputOpenFailed): return IDS_CANNOT_OPEN_INPUT;
     case static_cast<int32_t>(ErrorCode::WindowsMediaFailed): return IDS_WINDOWS_MEDIA_ERROR;
     case static_cast<int32_t>(ErrorCode::OutputWriteFailed): return IDS_CANNOT_WRITE_OUTPUT;
+    case static_cast<int32_t>(ErrorCode::InvalidOutputFormat): return IDS_INVALID_OUTPUT_FORMAT;
     default: return IDS_CANNOT_CONVERT;
     }
 }

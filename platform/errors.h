@@ -17,6 +17,8 @@ enum class ErrorCode : int32_t {
     // A write failed during a conversion (disk full, an encoder error); the file
     // written so far is closed and complete.
     OutputWriteFailed = 10,
+    // The output frame rate or frame size asked for cannot be produced.
+    InvalidOutputFormat = 11,
 };
 
 // Carries an error code; the user sees the sentence the code maps to. The detail text

@@ -24,6 +24,7 @@ constexpr std::pair<uint32_t, const char*> kStrings[] = {
     {IDS_STOPPING, "Stopping... please wait."},
     {IDS_CONFIRM_CANCEL, "Conversion in progress. Really cancel?"},
     {IDS_CANNOT_WRITE_OUTPUT, "Cannot write output file."},
+    {IDS_INVALID_OUTPUT_FORMAT, "Invalid output frame rate or frame size."},
     {IDS_WINDOWS_MEDIA_ERROR, "Windows Media error."},
     {IDS_PROFILE_EXTENSION, "prx"},
     {IDS_PROFILE_FILTER, "Media profiles (*.prx)|*.prx|All files|*.*||"},

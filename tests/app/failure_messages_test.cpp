@@ -22,6 +22,7 @@ TEST(FailureMessages, EveryCodeMapsToItsExactText)
     EXPECT_EQ(TextFor(CMyException(42)), "Cannot make conversion.");
     EXPECT_EQ(TextFor(CMyException(-3)), "Cannot make conversion.");
     EXPECT_EQ(TextFor(CMyException(ErrorCode::OutputWriteFailed)), "Cannot write output file.");
+    EXPECT_EQ(TextFor(CMyException(ErrorCode::InvalidOutputFormat)), "Invalid output frame rate or frame size.");
 }
 
 TEST(FailureMessages, TheProjectFileExceptionHasItsOwnTextAndForeignExceptionsNone)

@@ -1,0 +1,100 @@
+#include "app/command_line.h"
+
+#include "app/settings_store.h"
+#include "platform/ini_file.h"
+
+#include <strings.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace klova {
+namespace {
+
+const SettingKey* FindKey(const std::string& name)
+{
+    for (const SettingKey& key : SettingKeys())
+        if (::strcasecmp(key.name, name.c_str()) == 0)
+            return &key;
+    return nullptr;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLine commandLine;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            commandLine.showHelp = true;
+        } else if (argument == "--profile") {
+            if (i + 1 == arguments.size())
+                throw std::invalid_argument("--profile needs a file name");
+            commandLine.profilePath = arguments[++i];
+        } else if (argument.rfind("--profile=", 0) == 0) {
+            commandLine.profilePath = argument.substr(10);
+        } else {
+            const size_t equals = argument.find('=');
+            if (equals == std::string::npos || equals == 0)
+                throw std::invalid_argument("not a Key=Value setting: " + argument);
+            const std::string key = argument.substr(0, equals);
+            const SettingKey* known = FindKey(key);
+            if (!known)
+                throw std::invalid_argument("unknown setting: " + key + " (see --help)");
+            commandLine.overrides.emplace_back(known->name, argument.substr(equals + 1));
+        }
+    }
+    return commandLine;
+}
+
+ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine)
+{
+    IniFile profile(commandLine.profilePath.value_or(std::string()));
+    if (commandLine.profilePath) {
+        if (!std::ifstream(*commandLine.profilePath))
+            throw std::runtime_error("cannot read the profile " + *commandLine.profilePath);
+        profile.Load();
+    }
+    for (const auto& [key, value] : commandLine.overrides)
+        profile.SetString(kOptionsSection, key, value);
+    ConversionSettings settings;
+    LoadSettings(profile, settings);
+    return settings;
+}
+
+std::string UsageText()
+{
+    std::string text =
+        "Usage: klova-convert [--profile FILE] [Key=Value ...]\n"
+        "\n"
+        "Converts one video file without a window. The settings start from the defaults,\n"
+        "then the profile FILE (an INI file as the program writes it, section [Options]),\n"
+        "then each Key=Value in order, written as the profile stores it. The profile is\n"
+        "never written. Statistics go to standard error while converting.\n"
+        "\n"
+        "Exit status: 0 done, 1 the conversion failed (the reason on standard error),\n"
+        "2 bad command line, 130 stopped by SIGINT or SIGTERM (the output written so far\n"
+        "is complete).\n"
+        "\n"
+        "Examples:\n"
+        "  klova-convert SrcFileName=in.mp4 DstFileName=out.avi\n"
+        "  klova-convert SrcFileName=in.mpg DstFileName=out.avi KeepSettings=0 KeepFrameRate=0 \\\n"
+        "                FrameRate=25000 KeepFrameSize=0 FrameWidth=320 VideoCodec='<Uncompressed>'\n"
+        "  klova-convert SrcFileName=in.avi DstFileName=out.wmv DstFileType=1 MediaProfile=NAME\n"
+        "\n"
+        "Keys (in profile order):\n";
+    for (const SettingKey& key : SettingKeys()) {
+        std::string line = "  " + std::string(key.name);
+        line.resize(18, ' ');
+        line += key.meaning;
+        line += " [";
+        line += key.storedAs;
+        line += "]\n";
+        text += line;
+    }
+    return text;
+}
+
+}  // namespace klova

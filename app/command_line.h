@@ -1,0 +1,31 @@
+// The command line of the headless converter: an optional profile and overrides of
+// profile keys, written in the profile's own key names and storage forms.
+#pragma once
+
+#include "engine/conversion_settings.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace klova {
+
+struct CommandLine {
+    bool showHelp = false;
+    std::optional<std::string> profilePath;
+    std::vector<std::pair<std::string, std::string>> overrides;  // key, stored value
+};
+
+// Parses the arguments (without the program name); throws std::invalid_argument with a
+// message for the user on a malformed argument or an unknown key.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The settings the command line asks for: the settings store's defaults, then the
+// profile (if any; throws std::runtime_error when it cannot be read), then each
+// override, all read through the profile's storage forms. Nothing is written.
+ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine);
+
+// The --help text.
+std::string UsageText();
+
+}  // namespace klova
