@@ -1,0 +1,210 @@
+#include "codecs/avi_encoder_check.h"
+
+#include "platform/gst_ptr.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+
+GST_DEBUG_CATEGORY_STATIC(avi_encoder_check_debug);
+#define GST_CAT_DEFAULT avi_encoder_check_debug
+
+namespace klova {
+
+namespace {
+
+void InitDebugCategory()
+{
+    static const bool initialised = [] {
+        GST_DEBUG_CATEGORY_INIT(avi_encoder_check_debug, "klovaencodercheck", 0, "compressor list selection");
+        return true;
+    }();
+    (void)initialised;
+}
+
+const char* KindName(CompressorCategory category)
+{
+    return category == CompressorCategory::Video ? "Video" : "Audio";
+}
+
+// Input caps of the AVI muxer for one kind of stream; null when avimux is missing.
+GstPtr<GstCaps> MuxerInputCaps(CompressorCategory category)
+{
+    GstPtr<GstElementFactory> muxer = adopt(gst_element_factory_find("avimux"));
+    if (!muxer)
+        return nullptr;
+    const char* templateName = category == CompressorCategory::Video ? "video_%u" : "audio_%u";
+    for (const GList* item = gst_element_factory_get_static_pad_templates(muxer.get()); item; item = item->next) {
+        auto* padTemplate = static_cast<GstStaticPadTemplate*>(item->data);
+        if (padTemplate->direction == GST_PAD_SINK && std::strcmp(padTemplate->name_template, templateName) == 0)
+            return adopt(gst_static_pad_template_get_caps(padTemplate));
+    }
+    return nullptr;
+}
+
+bool HasSourceTemplate(GstElementFactory* factory)
+{
+    for (const GList* item = gst_element_factory_get_static_pad_templates(factory); item; item = item->next) {
+        if (static_cast<GstStaticPadTemplate*>(item->data)->direction == GST_PAD_SRC)
+            return true;
+    }
+    return false;
+}
+
+bool OutputFitsMuxer(GstElementFactory* factory, const GstCaps* muxerCaps)
+{
+    for (const GList* item = gst_element_factory_get_static_pad_templates(factory); item; item = item->next) {
+        auto* padTemplate = static_cast<GstStaticPadTemplate*>(item->data);
+        if (padTemplate->direction != GST_PAD_SRC)
+            continue;
+        GstPtr<GstCaps> caps = adopt(gst_static_pad_template_get_caps(padTemplate));
+        if (gst_caps_can_intersect(caps.get(), muxerCaps))
+            return true;
+    }
+    return false;
+}
+
+bool ClassHasLocation(GstElementFactory* factory)
+{
+    GstPtr<GstPluginFeature> loaded = adopt(gst_plugin_feature_load(GST_PLUGIN_FEATURE(factory)));
+    if (!loaded)
+        return false;
+    const GType type = gst_element_factory_get_element_type(GST_ELEMENT_FACTORY(loaded.get()));
+    if (type == G_TYPE_INVALID)
+        return false;
+    gpointer elementClass = g_type_class_ref(type);
+    const bool found = g_object_class_find_property(G_OBJECT_CLASS(elementClass), "location") != nullptr;
+    g_type_class_unref(elementClass);
+    return found;
+}
+
+GstPad* FirstStaticPad(GstElement* element, GstPadDirection direction)
+{
+    GList* pads = direction == GST_PAD_SRC ? element->srcpads : element->sinkpads;
+    return pads ? GST_PAD(pads->data) : nullptr;
+}
+
+// Opens one instance on raw input of a common format: 352 x 288 at 25 frames per
+// second, or 44,100 Hz stereo, or else whatever the encoder's own input template
+// settles on (DV, for one, takes only its broadcast sizes).
+bool StartsOnRawInput(GstElementFactory* factory, CompressorCategory category)
+{
+    GstPtr<GstElement> bin = retain(gst_bin_new(nullptr));
+    GstElement* encoder = gst_element_factory_create(factory, nullptr);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (!encoder || !sink) {
+        if (encoder)
+            gst_object_unref(gst_object_ref_sink(encoder));
+        if (sink)
+            gst_object_unref(gst_object_ref_sink(sink));
+        return false;
+    }
+    g_object_set(sink, "async", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(bin.get()), encoder, sink, nullptr);
+    GstPad* input = FirstStaticPad(encoder, GST_PAD_SINK);
+    if (!input || !gst_element_link(encoder, sink))
+        return false;
+
+    GstPtr<GstCaps> inputTemplate = adopt(gst_pad_get_pad_template_caps(input));
+    GstPtr<GstCaps> preferred = adopt(gst_caps_from_string(category == CompressorCategory::Video
+                                                               ? "video/x-raw, width=352, height=288, framerate=25/1"
+                                                               : "audio/x-raw, rate=44100, channels=2"));
+    GstCaps* caps = gst_caps_intersect(inputTemplate.get(), preferred.get());
+    if (gst_caps_is_empty(caps)) {
+        gst_caps_unref(caps);
+        caps = gst_caps_copy(inputTemplate.get());
+    }
+    if (gst_caps_is_empty(caps) || gst_caps_is_any(caps)) {
+        gst_caps_unref(caps);
+        return false;
+    }
+    caps = gst_caps_fixate(caps);
+
+    bool started = false;
+    if (gst_element_set_state(bin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
+        gst_pad_send_event(input, gst_event_new_stream_start("klova-encoder-check"));
+        started = gst_pad_send_event(input, gst_event_new_caps(caps));
+    }
+    gst_caps_unref(caps);
+    gst_element_set_state(bin.get(), GST_STATE_NULL);
+    return started;
+}
+
+// The start check's answers, by factory name. The registry does not change while the
+// process runs, so each encoder is opened once at most.
+bool StartsOnRawInputCached(GstElementFactory* factory, CompressorCategory category)
+{
+    static std::mutex lock;
+    static std::map<std::string, bool> answers;
+    const std::string key = std::string(GST_OBJECT_NAME(factory)) + "/" + KindName(category);
+    std::lock_guard guard(lock);
+    const auto found = answers.find(key);
+    if (found != answers.end())
+        return found->second;
+    const bool starts = StartsOnRawInput(factory, category);
+    if (!starts)
+        GST_INFO("%s left out: it does not start on raw input", GST_OBJECT_NAME(factory));
+    answers.emplace(key, starts);
+    return starts;
+}
+
+}  // namespace
+
+bool AviEncoderCheck::IsCategoryEncoder(GstElementFactory* factory, CompressorCategory category)
+{
+    const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    if (!klass)
+        return false;
+    bool encoder = false;
+    bool kind = false;
+    gchar** parts = g_strsplit(klass, "/", -1);
+    for (gchar** part = parts; *part; ++part) {
+        encoder = encoder || std::strcmp(*part, "Encoder") == 0;
+        kind = kind || std::strcmp(*part, KindName(category)) == 0;
+    }
+    g_strfreev(parts);
+    return encoder && kind;
+}
+
+bool AviEncoderCheck::Accepts(GstElementFactory* factory, CompressorCategory category)
+{
+    InitDebugCategory();
+    if (!IsCategoryEncoder(factory, category))
+        return false;
+    if (!HasSourceTemplate(factory))
+        return ClassHasLocation(factory);
+    GstPtr<GstCaps> muxerCaps = MuxerInputCaps(category);
+    if (!muxerCaps || !OutputFitsMuxer(factory, muxerCaps.get()))
+        return false;
+    return StartsOnRawInputCached(factory, category);
+}
+
+bool AviEncoderCheck::IsDvEncoder(GstElement* encoder)
+{
+    GstPad* output = FirstStaticPad(encoder, GST_PAD_SRC);
+    if (!output)
+        return false;
+    GstPtr<GstCaps> caps = adopt(gst_pad_query_caps(output, nullptr));
+    if (!caps)
+        return false;
+    for (guint i = 0; i < gst_caps_get_size(caps.get()); ++i) {
+        if (gst_structure_has_name(gst_caps_get_structure(caps.get(), i), "video/x-dv"))
+            return true;
+    }
+    return false;
+}
+
+bool AviEncoderCheck::WritesFileItself(GstElement* encoder)
+{
+    if (encoder->numsrcpads > 0)
+        return false;
+    for (const GList* item = gst_element_class_get_pad_template_list(GST_ELEMENT_GET_CLASS(encoder)); item;
+         item = item->next) {
+        if (GST_PAD_TEMPLATE_DIRECTION(item->data) == GST_PAD_SRC)
+            return false;
+    }
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(encoder), "location") != nullptr;
+}
+
+}  // namespace klova

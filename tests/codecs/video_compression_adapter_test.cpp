@@ -1,0 +1,157 @@
+// Quality and key-frame settings reach each encoder's own properties.
+#include "codecs/video_compression_adapter.h"
+#include "platform/gst_ptr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace klova {
+namespace {
+
+double GetNumber(GstElement* element, const char* property)
+{
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, G_TYPE_DOUBLE);
+    GValue raw = G_VALUE_INIT;
+    g_value_init(&raw, spec->value_type);
+    g_object_get_property(G_OBJECT(element), property, &raw);
+    g_value_transform(&raw, &value);
+    const double number = g_value_get_double(&value);
+    g_value_unset(&raw);
+    g_value_unset(&value);
+    return number;
+}
+
+std::string EnumNick(GstElement* element, const char* property)
+{
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), property);
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, spec->value_type);
+    g_object_get_property(G_OBJECT(element), property, &value);
+    const GEnumValue* found = g_enum_get_value(G_PARAM_SPEC_ENUM(spec)->enum_class, g_value_get_enum(&value));
+    g_value_unset(&value);
+    return found ? found->value_nick : "";
+}
+
+struct EncoderCase {
+    const char* factory;
+    const char* qualityProperty;  // null: no quality control
+    const char* modeProperty;     // null: none to switch
+    const char* modeNick;
+    double valueAtThreeQuarters;  // what quality 0.75 sets
+    double valueAtBest;           // what quality 1.0 sets
+    const char* keyFrameProperty;  // null: no key-frame control
+};
+
+void PrintTo(const EncoderCase& c, std::ostream* out) { *out << c.factory; }
+
+class VideoCompressionAdapterTest : public ::testing::TestWithParam<EncoderCase> {
+protected:
+    void SetUp() override
+    {
+        encoder_ = MakeElement(GetParam().factory);
+        if (!encoder_)
+            GTEST_SKIP() << GetParam().factory << " is not installed";
+    }
+    GstPtr<GstElement> encoder_;
+};
+
+TEST_P(VideoCompressionAdapterTest, ReportsWhatTheEncoderCanSet)
+{
+    VideoCompressionAdapter adapter(encoder_.get());
+    int32_t capabilities = -1;
+    std::string description;
+    ASSERT_EQ(adapter.GetInfo(nullptr, &description, nullptr, nullptr, nullptr, &capabilities), S_OK);
+    EXPECT_FALSE(description.empty());
+    EXPECT_EQ((capabilities & VideoCompressionAdapter::CompressionCaps_CanQuality) != 0,
+              GetParam().qualityProperty != nullptr);
+    EXPECT_EQ((capabilities & VideoCompressionAdapter::CompressionCaps_CanKeyFrame) != 0,
+              GetParam().keyFrameProperty != nullptr);
+}
+
+TEST_P(VideoCompressionAdapterTest, QualityIsAFractionOfThePropertyRange)
+{
+    const EncoderCase& c = GetParam();
+    VideoCompressionAdapter adapter(encoder_.get());
+    if (!c.qualityProperty) {
+        EXPECT_EQ(adapter.put_Quality(0.75), E_FAIL);
+        return;
+    }
+    ASSERT_EQ(adapter.put_Quality(0.75), S_OK);
+    EXPECT_DOUBLE_EQ(GetNumber(encoder_.get(), c.qualityProperty), c.valueAtThreeQuarters);
+    if (c.modeProperty)
+        EXPECT_EQ(EnumNick(encoder_.get(), c.modeProperty), c.modeNick);
+    double quality = -1.0;
+    adapter.GetInfo(nullptr, nullptr, nullptr, nullptr, &quality, nullptr);
+    EXPECT_NEAR(quality, 0.75, 0.02);
+
+    ASSERT_EQ(adapter.put_Quality(1.0), S_OK);
+    EXPECT_DOUBLE_EQ(GetNumber(encoder_.get(), c.qualityProperty), c.valueAtBest);
+}
+
+TEST_P(VideoCompressionAdapterTest, QualityOutOfRangeLeavesTheEncoderDefault)
+{
+    const EncoderCase& c = GetParam();
+    if (!c.qualityProperty)
+        return;  // covered by QualityIsAFractionOfThePropertyRange
+    VideoCompressionAdapter adapter(encoder_.get());
+    const double before = GetNumber(encoder_.get(), c.qualityProperty);
+    const std::string modeBefore = c.modeProperty ? EnumNick(encoder_.get(), c.modeProperty) : "";
+    EXPECT_EQ(adapter.put_Quality(10.0), E_INVALIDARG);  // dwQuality 100000, the fresh profile's value
+    EXPECT_EQ(adapter.put_Quality(-1.0), S_OK);          // "default"
+    EXPECT_EQ(GetNumber(encoder_.get(), c.qualityProperty), before);
+    if (c.modeProperty)
+        EXPECT_EQ(EnumNick(encoder_.get(), c.modeProperty), modeBefore);
+}
+
+TEST_P(VideoCompressionAdapterTest, KeyFrameSpacingIsSetAndClamped)
+{
+    const EncoderCase& c = GetParam();
+    VideoCompressionAdapter adapter(encoder_.get());
+    if (!c.keyFrameProperty) {
+        EXPECT_EQ(adapter.put_KeyFrameRate(10), E_FAIL);
+        return;
+    }
+    const double before = GetNumber(encoder_.get(), c.keyFrameProperty);
+    EXPECT_EQ(adapter.put_KeyFrameRate(0), S_OK);
+    EXPECT_EQ(GetNumber(encoder_.get(), c.keyFrameProperty), before);
+    ASSERT_EQ(adapter.put_KeyFrameRate(10), S_OK);
+    EXPECT_EQ(GetNumber(encoder_.get(), c.keyFrameProperty), 10.0);
+    int32_t reported = 0;
+    adapter.GetInfo(nullptr, nullptr, &reported, nullptr, nullptr, nullptr);
+    EXPECT_EQ(reported, 10);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, VideoCompressionAdapterTest,
+    ::testing::Values(
+        // quantizer 0..30, lower is better: 0.75 -> 7.5
+        EncoderCase{"avenc_mpeg4", "quantizer", "pass", "quant", 7.5, 0.0, "gop-size"},
+        // quantizer 0..50 (whole numbers): 0.75 -> 12.5, rounded
+        EncoderCase{"x264enc", "quantizer", "pass", "quant", 13.0, 0.0, "key-int-max"},
+        // cq-level 0..63: 0.75 -> 15.75, rounded
+        EncoderCase{"vp8enc", "cq-level", "end-usage", "cq", 16.0, 0.0, "keyframe-max-dist"},
+        // quantisation 1..31 (0 and -1 are modes, not qualities): 0.75 -> 8.5, rounded
+        EncoderCase{"mpeg2enc", "quantisation", nullptr, nullptr, 9.0, 1.0, "max-gop-size"},
+        EncoderCase{"openh264enc", nullptr, nullptr, nullptr, 0.0, 0.0, "gop-size"},
+        EncoderCase{"openjpegenc", nullptr, nullptr, nullptr, 0.0, 0.0, nullptr}),
+    [](const auto& info) { return std::string(info.param.factory); });
+
+TEST(VideoCompressionAdapter, KeyFramesBeyondTheRangeAreClampedAndKeepTheMinimumBelow)
+{
+    GstPtr<GstElement> encoder = MakeElement("mpeg2enc");
+    if (!encoder)
+        GTEST_SKIP() << "mpeg2enc is not installed";
+    g_object_set(encoder.get(), "min-gop-size", 20, nullptr);
+    VideoCompressionAdapter adapter(encoder.get());
+    ASSERT_EQ(adapter.put_KeyFrameRate(10), S_OK);
+    EXPECT_EQ(GetNumber(encoder.get(), "max-gop-size"), 10.0);
+    EXPECT_EQ(GetNumber(encoder.get(), "min-gop-size"), 10.0);
+    ASSERT_EQ(adapter.put_KeyFrameRate(100000), S_OK);
+    EXPECT_EQ(GetNumber(encoder.get(), "max-gop-size"), 250.0);
+}
+
+}  // namespace
+}  // namespace klova
