@@ -1,0 +1,187 @@
+// Throughput of the engine's per-frame building blocks on one core: frame scaling
+// (reference ScaleFrame, FrameScaler, and libswscale's bilinear BGR24 scaling of the
+// same sizes for comparison), scene detection on 1280 x 720 frames, and audio
+// conversion per output frame. Prints figures only; run:
+//   build/bench/engine_bench --benchmark_counters_tabular=true
+#include "engine/audio_converter.h"
+#include "engine/frame_scaler.h"
+#include "engine/scene_detector.h"
+#include "platform/media_types.h"
+
+#include <benchmark/benchmark.h>
+#include <gst/gst.h>
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace {
+
+using namespace klova;
+
+std::vector<uint8_t> RandomFrame(int width, int height)
+{
+    std::vector<uint8_t> frame(DibImageSize(width, height));
+    std::mt19937 random(1);
+    for (auto& byte : frame)
+        byte = static_cast<uint8_t>(random());
+    return frame;
+}
+
+void SetFrameCounters(benchmark::State& state)
+{
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_ScaleFrameReference(benchmark::State& state)
+{
+    const int sw = static_cast<int>(state.range(0)), sh = static_cast<int>(state.range(1));
+    const int dw = static_cast<int>(state.range(2)), dh = static_cast<int>(state.range(3));
+    const DivideTable table;
+    const auto source = RandomFrame(sw, sh);
+    std::vector<uint8_t> destination(DibImageSize(dw, dh));
+    for (auto _ : state) {
+        ScaleFrame(table, source.data(), sw, sh, destination.data(), dw, dh);
+        benchmark::DoNotOptimize(destination.data());
+    }
+    SetFrameCounters(state);
+}
+
+void BM_FrameScaler(benchmark::State& state)
+{
+    const int sw = static_cast<int>(state.range(0)), sh = static_cast<int>(state.range(1));
+    const int dw = static_cast<int>(state.range(2)), dh = static_cast<int>(state.range(3));
+    FrameScaler scaler(sw, sh, dw, dh);
+    const auto source = RandomFrame(sw, sh);
+    std::vector<uint8_t> destination(scaler.OutputImageSize());
+    for (auto _ : state) {
+        scaler.Scale(source.data(), destination.data());
+        benchmark::DoNotOptimize(destination.data());
+    }
+    SetFrameCounters(state);
+}
+
+struct SwsFree {
+    void operator()(SwsContext* context) const noexcept { sws_freeContext(context); }
+};
+
+// alignedRows: rows padded to 64 bytes instead of the DIB's 4, swscale's best case.
+void SwscaleBilinear(benchmark::State& state, bool alignedRows)
+{
+    const int sw = static_cast<int>(state.range(0)), sh = static_cast<int>(state.range(1));
+    const int dw = static_cast<int>(state.range(2)), dh = static_cast<int>(state.range(3));
+    std::unique_ptr<SwsContext, SwsFree> context(
+        sws_getContext(sw, sh, AV_PIX_FMT_BGR24, dw, dh, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!context) {
+        state.SkipWithError("sws_getContext failed");
+        return;
+    }
+    auto strideOf = [&](int width) { return alignedRows ? (3 * width + 63) / 64 * 64 : DibStride(width); };
+    const int sourceStrides[1] = {strideOf(sw)};
+    const int destinationStrides[1] = {strideOf(dw)};
+    std::vector<uint8_t> sourceBytes(static_cast<size_t>(sourceStrides[0]) * sh + 64);
+    std::vector<uint8_t> destinationBytes(static_cast<size_t>(destinationStrides[0]) * dh + 64);
+    std::mt19937 random(1);
+    for (auto& byte : sourceBytes)
+        byte = static_cast<uint8_t>(random());
+    auto align = [&](uint8_t* p) { return alignedRows ? p + (64 - reinterpret_cast<uintptr_t>(p) % 64) % 64 : p; };
+    const uint8_t* sourcePlanes[1] = {align(sourceBytes.data())};
+    uint8_t* destinationPlanes[1] = {align(destinationBytes.data())};
+    for (auto _ : state) {
+        sws_scale(context.get(), sourcePlanes, sourceStrides, 0, sh, destinationPlanes, destinationStrides);
+        benchmark::DoNotOptimize(destinationPlanes[0]);
+    }
+    SetFrameCounters(state);
+}
+
+void BM_SwscaleBilinear(benchmark::State& state)
+{
+    SwscaleBilinear(state, false);
+}
+
+void BM_SwscaleBilinearAlignedRows(benchmark::State& state)
+{
+    SwscaleBilinear(state, true);
+}
+
+void ScaleSizes(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"sw", "sh", "dw", "dh"});
+    b->Args({1280, 720, 320, 240});
+    b->Args({720, 576, 352, 288});
+    b->Args({1920, 1080, 640, 360});
+    b->Args({640, 480, 1280, 960});
+    b->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_ScaleFrameReference)->Apply(ScaleSizes);
+BENCHMARK(BM_FrameScaler)->Apply(ScaleSizes);
+BENCHMARK(BM_SwscaleBilinear)->Apply(ScaleSizes);
+BENCHMARK(BM_SwscaleBilinearAlignedRows)->Apply(ScaleSizes);
+
+void BM_SceneDetection(benchmark::State& state)
+{
+    constexpr int kWidth = 1280, kHeight = 720;
+    ConversionSettings settings;
+    settings.SceneDetection = kSplitClips;
+    settings.ShowStatistics = true;
+    SceneDetector detector(settings, kWidth, kHeight);
+    const auto frame = RandomFrame(kWidth, kHeight);
+    int64_t framesRead = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(detector.DetectSceneChange(frame.data(), framesRead++, 1));
+    SetFrameCounters(state);
+}
+BENCHMARK(BM_SceneDetection)->Unit(benchmark::kMicrosecond);
+
+WAVEFORMATEX Pcm(uint16_t channels, uint32_t rate, uint16_t bits)
+{
+    WAVEFORMATEX format;
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = channels;
+    format.nSamplesPerSec = rate;
+    format.wBitsPerSample = bits;
+    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
+    format.nAvgBytesPerSec = format.nBlockAlign * rate;
+    return format;
+}
+
+// One output frame's chunk per iteration, 44.1 kHz 16-bit stereo at 29.97 fps.
+void BM_AudioConversion(benchmark::State& state)
+{
+    const WAVEFORMATEX source = Pcm(2, 44100, 16);
+    const WAVEFORMATEX output = Pcm(static_cast<uint16_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
+                                    static_cast<uint16_t>(state.range(2)));
+    const auto chunkSize = static_cast<int32_t>(source.nAvgBytesPerSec / 29.97);
+    AudioConverter converter(source, output, 29.97, chunkSize);
+    std::vector<uint8_t> chunk(static_cast<size_t>(chunkSize));
+    std::mt19937 random(2);
+    for (auto& byte : chunk)
+        byte = static_cast<uint8_t>(random());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(converter.ConvertAudio(chunk.data()));
+    SetFrameCounters(state);
+}
+BENCHMARK(BM_AudioConversion)
+    ->ArgNames({"channels", "rate", "bits"})
+    ->Args({1, 22050, 8})
+    ->Args({2, 48000, 16})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    gst_init(&argc, &argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    gst_deinit();
+    return 0;
+}
