@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace klova {
 namespace {
@@ -123,6 +124,8 @@ RegionStats RgbToHsv(uint16_t r, uint16_t g, uint16_t b)
 
 RegionStats MeasureRegion(const uint8_t* frame, int32_t width, int32_t height, int region)
 {
+    if (region < 0 || region >= kRegionCount)
+        throw std::invalid_argument("no region " + std::to_string(region));
     const RegionBounds bounds = BoundsOf(region, width, height);
     const size_t stride = static_cast<size_t>(DibStride(width));
     const size_t pixelsPerRow = static_cast<size_t>(bounds.right - bounds.left);

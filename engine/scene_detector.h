@@ -34,7 +34,7 @@ using RegionSet = std::array<RegionStats, kRegionCount>;
 // The HSV of a region's mean colour, each channel's mean rounded to nearest (halves
 // up) from 64-bit sums. frame is an RGB24 DIB (B, G, R; rows DibStride(width) bytes).
 // An empty region (a frame 1 pixel wide or high) measures as black; no byte outside
-// the region is read.
+// the region is read. Throws std::invalid_argument for a region outside 0 to 3.
 RegionStats MeasureRegion(const uint8_t* frame, int32_t width, int32_t height, int region);
 
 // All four regions in one pass over the pixels.
