@@ -34,8 +34,13 @@ protected:
     ~IWinMediaWriter() = default;
 };
 
-// The library's one export.
-extern "C" int32_t CreateWinMediaWriter(IWinMediaWriter** writer);
+// The library's one export; everything else in libasfout.so is hidden.
+#if defined(__GNUC__)
+#define KLOVA_ASFOUT_EXPORT __attribute__((visibility("default")))
+#else
+#define KLOVA_ASFOUT_EXPORT
+#endif
+extern "C" KLOVA_ASFOUT_EXPORT int32_t CreateWinMediaWriter(IWinMediaWriter** writer);
 using CreateWinMediaWriterFunction = int32_t (*)(IWinMediaWriter** writer);
 
 inline constexpr const char* kWinMediaLibraryName = "libasfout.so";

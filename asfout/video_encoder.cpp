@@ -1,0 +1,119 @@
+#include "asfout/video_encoder.h"
+
+#include "asfout/asf_error.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace asfout {
+namespace {
+
+constexpr int32_t kMaxDimension = 4096;
+
+}  // namespace
+
+VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, const VideoStreamProfile& profile,
+                           bool globalHeader, int streamIndex)
+    : streamIndex_(streamIndex), dibHeight_(height)
+{
+    if (width < 1 || height < 1 || width > kMaxDimension || height > kMaxDimension)
+        throw AsfError("unsupported frame size", kInvalidArgument);
+    if (frameRate.num <= 0 || frameRate.den <= 0)
+        throw AsfError("unsupported frame rate", kInvalidArgument);
+
+    const int codedWidth = std::max(2, width & ~1);
+    const int codedHeight = std::max(2, height & ~1);
+    const int sourceWidth = std::min(width, codedWidth);
+    sourceHeight_ = std::min(height, codedHeight);
+    dibStride_ = ((24 * static_cast<ptrdiff_t>(width) + 31) / 32) * 4;
+
+    const AVCodec* codec = avcodec_find_encoder(profile.codecVersion == 7 ? AV_CODEC_ID_WMV1 : AV_CODEC_ID_WMV2);
+    if (!codec)
+        throw AsfError("no WMV encoder in libavcodec");
+    context_.reset(avcodec_alloc_context3(codec));
+    if (!context_)
+        throw AsfError("avcodec_alloc_context3", kOutOfMemory);
+    AVCodecContext& c = *context_;
+    c.width = codedWidth;
+    c.height = codedHeight;
+    c.pix_fmt = AV_PIX_FMT_YUV420P;
+    c.sample_aspect_ratio = AVRational{1, 1};
+    c.framerate = frameRate;
+    c.time_base = av_inv_q(frameRate);
+    c.max_b_frames = 0;
+    const double framesPerSecond = av_q2d(frameRate);
+    c.gop_size = static_cast<int>(std::clamp(std::lround(profile.keyFrameSpacingMs * framesPerSecond / 1000.0), 1L, 100'000L));
+
+    // Constant bit rate over the profile's buffer window: without the buffer model
+    // the rate control drifts well above low targets. The peak gets one percent of
+    // headroom over the average, which the encoder's rate control expects.
+    c.bit_rate = profile.bitRate;
+    c.rc_max_rate = profile.bitRate + profile.bitRate / 100;
+    c.rc_buffer_size = static_cast<int>(std::min<int64_t>(profile.bitRate * profile.bufferWindowMs / 1000, INT_MAX));
+    c.qcompress = static_cast<float>(std::clamp(profile.quality, 0, 100)) / 100.0f;
+    if (globalHeader)
+        c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    CheckAv(avcodec_open2(&c, codec, nullptr), "opening the video encoder");
+
+    scaler_.reset(sws_getContext(sourceWidth, sourceHeight_, AV_PIX_FMT_BGR24, codedWidth, codedHeight,
+                                 AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!scaler_)
+        throw AsfError("sws_getContext");
+    packet_.reset(av_packet_alloc());
+    if (!packet_)
+        throw AsfError("av_packet_alloc", kOutOfMemory);
+    for (FramePtr& frame : frames_) {
+        frame.reset(av_frame_alloc());
+        if (!frame)
+            throw AsfError("av_frame_alloc", kOutOfMemory);
+        frame->format = c.pix_fmt;
+        frame->width = c.width;
+        frame->height = c.height;
+        CheckAv(av_frame_get_buffer(frame.get(), 0), "allocating a video frame");
+    }
+}
+
+AVFrame* VideoEncoder::WritableFrame()
+{
+    for (size_t tried = 0; tried < frames_.size(); ++tried) {
+        AVFrame* frame = frames_[nextFrame_].get();
+        nextFrame_ = (nextFrame_ + 1) % frames_.size();
+        if (av_frame_is_writable(frame))
+            return frame;
+    }
+    AVFrame* frame = frames_[nextFrame_].get();
+    nextFrame_ = (nextFrame_ + 1) % frames_.size();
+    CheckAv(av_frame_make_writable(frame), "making a video frame writable");
+    return frame;
+}
+
+void VideoEncoder::Write(const uint8_t* dib, PacketSink& sink)
+{
+    AVFrame* frame = WritableFrame();
+    // The DIB is bottom-up: start at its last row (the top of the picture) and walk
+    // backwards. An odd height drops the picture's bottom row, the DIB's first.
+    const uint8_t* top = dib + dibStride_ * (dibHeight_ - 1);
+    const uint8_t* const planes[1] = {top};
+    const int strides[1] = {static_cast<int>(-dibStride_)};
+    sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
+    frame->pts = frameIndex_++;
+    Encode(frame, sink);
+}
+
+void VideoEncoder::Finish(PacketSink& sink) { Encode(nullptr, sink); }
+
+void VideoEncoder::Encode(const AVFrame* frame, PacketSink& sink)
+{
+    CheckAv(avcodec_send_frame(context_.get(), frame), "sending a video frame");
+    for (;;) {
+        const int result = avcodec_receive_packet(context_.get(), packet_.get());
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return;
+        CheckAv(result, "encoding video");
+        packet_->duration = 1;
+        sink.Put(*packet_, context_->time_base, streamIndex_);
+    }
+}
+
+}  // namespace asfout
