@@ -253,8 +253,9 @@ TEST(AudioConverter, OutputFrameKCarriesSourceChunkKOverALongRun)
                           {Pcm(1, 11025, 8), Pcm(2, 48000, 16), 23.976},
                           {Pcm(2, 48000, 16), Pcm(2, 44100, 16), 30.0}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.source.nSamplesPerSec << " Hz -> " << c.output.nSamplesPerSec
-                                        << " Hz at " << c.frameRate);
+        // Fields of the packed format are copied, never bound to references.
+        SCOPED_TRACE(testing::Message() << uint32_t{c.source.nSamplesPerSec} << " Hz -> "
+                                        << uint32_t{c.output.nSamplesPerSec} << " Hz at " << c.frameRate);
         const double burstStart = 59.5;
         const auto stream = Tone(c.source, 60.0, 1000.0, 0.5, burstStart, burstStart + 0.2);
         const int32_t chunkSize = ChunkSize(c.source, c.frameRate);
@@ -304,13 +305,13 @@ TEST(MakeOutputAudioFormat, BuildsPcmFromTheSettings)
     settings.Bits = 0;
     settings.SampleRate = 1;
     const WAVEFORMATEX mono8 = MakeOutputAudioFormat(settings);
-    EXPECT_EQ(mono8.wFormatTag, WAVE_FORMAT_PCM);
-    EXPECT_EQ(mono8.nChannels, 1);
-    EXPECT_EQ(mono8.nSamplesPerSec, 22050u);
-    EXPECT_EQ(mono8.wBitsPerSample, 8);
-    EXPECT_EQ(mono8.nBlockAlign, 1);
-    EXPECT_EQ(mono8.nAvgBytesPerSec, 22050u);
-    EXPECT_EQ(mono8.cbSize, 0);
+    EXPECT_EQ(int{mono8.wFormatTag}, WAVE_FORMAT_PCM);
+    EXPECT_EQ(int{mono8.nChannels}, 1);
+    EXPECT_EQ(uint32_t{mono8.nSamplesPerSec}, 22050u);
+    EXPECT_EQ(int{mono8.wBitsPerSample}, 8);
+    EXPECT_EQ(int{mono8.nBlockAlign}, 1);
+    EXPECT_EQ(uint32_t{mono8.nAvgBytesPerSec}, 22050u);
+    EXPECT_EQ(int{mono8.cbSize}, 0);
 
     settings.Channels = 1;
     settings.Bits = 1;
@@ -318,9 +319,9 @@ TEST(MakeOutputAudioFormat, BuildsPcmFromTheSettings)
     for (int32_t index = 0; index < 6; ++index) {
         settings.SampleRate = index;
         const WAVEFORMATEX stereo16 = MakeOutputAudioFormat(settings);
-        EXPECT_EQ(stereo16.nSamplesPerSec, rates[index]);
-        EXPECT_EQ(stereo16.nBlockAlign, 4);
-        EXPECT_EQ(stereo16.nAvgBytesPerSec, 4 * rates[index]);
+        EXPECT_EQ(uint32_t{stereo16.nSamplesPerSec}, rates[index]);
+        EXPECT_EQ(int{stereo16.nBlockAlign}, 4);
+        EXPECT_EQ(uint32_t{stereo16.nAvgBytesPerSec}, 4 * rates[index]);
     }
 }
 
