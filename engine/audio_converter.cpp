@@ -145,16 +145,18 @@ AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMA
     const size_t maxInputBlocks = (sourceChunkSize_ + sourceBlock_ - 1) / sourceBlock_;
     const size_t maxOutputBlocksPerChunk = static_cast<size_t>(std::ceil((maxInputBlocks + 2 * latency + 4) * ratio)) + 4;
 
-    input_.resize(sourceChunkSize_ + sourceBlock_);
     queue_.resize((primeBlocks + maxOutputBlocksPerChunk + 2) * outputBlock_ + convertedChunkSize_);
 
-    // Let the converter size its internal buffers now, on silence, rather than during
-    // the first frames; then forget the silence.
+    // Let the converter set up its internal buffers and code now, on real samples of
+    // silence, rather than during the first frames; then forget the silence.
     const size_t warmUpBlocks = maxInputBlocks + 2 * latency + 16;
     const size_t warmUpOutput = gst_audio_converter_get_out_frames(converter_.get(), warmUpBlocks);
+    input_.resize(std::max<size_t>(sourceChunkSize_ + sourceBlock_, warmUpBlocks * sourceBlock_));
     queue_.resize(std::max(queue_.size(), warmUpOutput * outputBlock_));
+    gst_audio_format_info_fill_silence(inInfo.finfo, input_.data(), warmUpBlocks * sourceBlock_);
+    gpointer warmUpIn[1] = {input_.data()};
     gpointer warmUpOut[1] = {queue_.data()};
-    gst_audio_converter_samples(converter_.get(), GST_AUDIO_CONVERTER_FLAG_NONE, nullptr, warmUpBlocks, warmUpOut,
+    gst_audio_converter_samples(converter_.get(), GST_AUDIO_CONVERTER_FLAG_NONE, warmUpIn, warmUpBlocks, warmUpOut,
                                 warmUpOutput);
     gst_audio_converter_reset(converter_.get());
 
