@@ -123,12 +123,11 @@ AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMA
     GstAudioInfo inInfo = InfoOf(sourceFormat, static_cast<int32_t>(inRate), "source");
     GstAudioInfo outInfo = InfoOf(outputFormat, static_cast<int32_t>(outRate), "output");
     // No dither: the result is deterministic and silence stays exact silence.
-    GstStructure* config = gst_structure_new("GstAudioConverter",                                      //
-                                             GST_AUDIO_CONVERTER_OPT_DITHER_METHOD,                     //
-                                             GST_TYPE_AUDIO_DITHER_METHOD, GST_AUDIO_DITHER_NONE,        //
-                                             GST_AUDIO_CONVERTER_OPT_NOISE_SHAPING_METHOD,              //
-                                             GST_TYPE_AUDIO_NOISE_SHAPING_METHOD, GST_AUDIO_NOISE_SHAPING_NONE,  //
-                                             nullptr);
+    GstStructure* config = gst_structure_new(
+        "GstAudioConverter", GST_AUDIO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_AUDIO_DITHER_METHOD, GST_AUDIO_DITHER_NONE,
+        GST_AUDIO_CONVERTER_OPT_NOISE_SHAPING_METHOD, GST_TYPE_AUDIO_NOISE_SHAPING_METHOD,
+        GST_AUDIO_NOISE_SHAPING_NONE, nullptr);
+    // config is handed over to the converter (transfer full).
     converter_.reset(gst_audio_converter_new(GST_AUDIO_CONVERTER_FLAG_NONE, &inInfo, &outInfo, config));
     if (!converter_)
         Refuse("no converter from " + Describe(sourceFormat) + " to " + Describe(outputFormat));
@@ -138,7 +137,7 @@ AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMA
     // a chunk rarely holds whole blocks, so after k frames up to (latency + 2) source
     // blocks have not come out yet; silence of that length (plus a margin for its
     // phase) at the head of the queue means no frame is ever short. It delays the
-    // sound by well under a millisecond.
+    // sound by the resampler's own delay, a few milliseconds at most.
     const double ratio = static_cast<double>(outRate) / static_cast<double>(inRate);
     const size_t latency = gst_audio_converter_get_max_latency(converter_.get());
     const size_t primeBlocks = static_cast<size_t>(std::ceil((latency + 4) * ratio)) + 4;
