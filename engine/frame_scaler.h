@@ -42,7 +42,9 @@ void ScaleFrame(const DivideTable& table, const uint8_t* src, int sw, int sh, ui
 // (15 - wy) * ((15 - wx) * a + wx * b) + wy * ((15 - wx) * c + wx * d), exactly, in
 // integers. So each source row needed is filtered horizontally once (and kept while
 // consecutive output rows share it), and the vertical blend and the rounded division
-// by 225 run over whole rows in 16-bit lanes the compiler vectorises.
+// by 225 run over whole rows in 16-bit lanes the compiler vectorises. The division is a
+// multiplication and shifts that equal every reachable DivideTable entry (checked at
+// compile time), so the scaler needs no table.
 //
 // Not thread-safe: Scale uses the scaler's own row buffers.
 class FrameScaler {
