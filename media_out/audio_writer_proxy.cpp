@@ -1,0 +1,201 @@
+#include "media_out/audio_writer_proxy.h"
+
+#include "media_out/audio_chunker.h"
+#include "media_out/writer_proxy_pin.h"
+
+#include <gst/audio/audio.h>
+
+#include <mutex>
+
+GST_DEBUG_CATEGORY_STATIC(audio_writer_proxy_debug);
+#define GST_CAT_DEFAULT audio_writer_proxy_debug
+
+namespace klova {
+namespace {
+
+GstAudioFormat PcmFormat(uint16_t bitsPerSample)
+{
+    switch (bitsPerSample) {
+    case 8: return GST_AUDIO_FORMAT_U8;
+    case 16: return GST_AUDIO_FORMAT_S16LE;
+    case 24: return GST_AUDIO_FORMAT_S24LE;
+    case 32: return GST_AUDIO_FORMAT_S32LE;
+    default: return GST_AUDIO_FORMAT_UNKNOWN;
+    }
+}
+
+class AudioWriterProxyFilter final : public WriterProxyPin, public IAudioWriterProxy {
+public:
+    explicit AudioWriterProxyFilter(GstBaseSrc* element) : WriterProxyPin(element) {}
+
+    HRESULT SetFrameRate(double framesPerSecond) override;
+    HRESULT SetFormat(const WAVEFORMATEX* format) override;
+    HRESULT PutSamples(const uint8_t* chunk) override { return handoff_.Put(chunk); }
+
+    GstCaps* GetCaps(GstCaps* filter) const override;
+    bool SetCaps(GstCaps* caps) override;
+    GstFlowReturn Fill(GstBuffer* buffer) override;
+
+protected:
+    guint OutputBufferSize() const override;
+    void ResetStream() override { chunker_.Reset(); }
+
+private:
+    // Guards the settings (engine thread) against caps building (any thread).
+    mutable std::mutex stateLock_;
+    double frameRate_ = 15.0;
+    WAVEFORMATEX format_;
+
+    // Fixed by SetCaps before streaming starts; used by Fill on the streaming thread.
+    AudioChunker chunker_;
+    uint64_t timeBytesPerSecond_ = 0;  // the byte rate the time stamps count in
+};
+
+HRESULT AudioWriterProxyFilter::SetFrameRate(double framesPerSecond)
+{
+    std::lock_guard guard(stateLock_);
+    frameRate_ = framesPerSecond;
+    return S_OK;
+}
+
+HRESULT AudioWriterProxyFilter::SetFormat(const WAVEFORMATEX* format)
+{
+    if (!format)
+        return E_POINTER;
+    std::lock_guard guard(stateLock_);
+    format_ = *format;
+    return S_OK;
+}
+
+GstCaps* AudioWriterProxyFilter::GetCaps(GstCaps* filter) const
+{
+    std::lock_guard guard(stateLock_);
+    const GstAudioFormat sampleFormat = PcmFormat(format_.wBitsPerSample);
+    if (sampleFormat == GST_AUDIO_FORMAT_UNKNOWN || format_.nChannels == 0 || format_.nSamplesPerSec == 0)
+        return gst_caps_new_empty();
+    GstAudioInfo info;
+    gst_audio_info_set_format(&info, sampleFormat, static_cast<gint>(format_.nSamplesPerSec), format_.nChannels,
+                              nullptr);
+    GstCaps* caps = gst_audio_info_to_caps(&info);
+    if (caps && filter) {
+        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
+        gst_caps_unref(caps);
+        caps = intersection;
+    }
+    return caps ? caps : gst_caps_new_empty();
+}
+
+bool AudioWriterProxyFilter::SetCaps(GstCaps* caps)
+{
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, caps))
+        return false;
+    const uint32_t blockAlign = static_cast<uint32_t>(GST_AUDIO_INFO_BPF(&info));
+    const uint32_t bytesPerSecond = blockAlign * static_cast<uint32_t>(GST_AUDIO_INFO_RATE(&info));
+    std::lock_guard guard(stateLock_);
+    if (!chunker_.Configure(bytesPerSecond, blockAlign, frameRate_))
+        return false;
+    // The time stamps count in the byte rate the engine gave; a record without one
+    // counts in the offered rate rather than dividing by zero.
+    timeBytesPerSecond_ = format_.nAvgBytesPerSec ? format_.nAvgBytesPerSec : bytesPerSecond;
+    GST_DEBUG_OBJECT(element_, "chunks of %u bytes, samples of up to %u bytes", chunker_.chunkBytes(),
+                     chunker_.sampleBytes());
+    return true;
+}
+
+guint AudioWriterProxyFilter::OutputBufferSize() const
+{
+    std::lock_guard guard(stateLock_);
+    return chunker_.sampleBytes();
+}
+
+// Called on the streaming thread.
+GstFlowReturn AudioWriterProxyFilter::Fill(GstBuffer* buffer)
+{
+    const uint8_t* chunk = nullptr;
+    std::unique_lock<std::mutex> handoffGuard;
+    switch (handoff_.WaitForData(&chunk, &handoffGuard)) {
+    case WriterHandoff::Take::End:
+        return GST_FLOW_EOS;
+    case WriterHandoff::Take::Flushing:
+        return GST_FLOW_FLUSHING;
+    case WriterHandoff::Take::Data:
+        break;
+    }
+
+    GstMapInfo map;
+    if (gst_buffer_get_size(buffer) < chunker_.sampleBytes() || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        handoffGuard.unlock();  // the error wakes the engine, which takes its data back
+        GST_ELEMENT_ERROR(element_, RESOURCE, WRITE, (nullptr), ("output buffer smaller than one sample"));
+        return GST_FLOW_ERROR;
+    }
+    const uint32_t length = chunker_.Fill(chunk, map.data);
+    gst_buffer_unmap(buffer, &map);
+    handoff_.Consumed(&handoffGuard);
+
+    gst_buffer_set_size(buffer, length);
+    StampBuffer(buffer, static_cast<MediaTime>(static_cast<uint64_t>(length) * kUnitsPerSecond / timeBytesPerSecond_));
+    return GST_FLOW_OK;
+}
+
+}  // namespace
+}  // namespace klova
+
+using KlovaAudioWriterProxy = klova::WriterProxyInstance;
+using KlovaAudioWriterProxyClass = klova::WriterProxyInstanceClass;
+
+G_DEFINE_TYPE(KlovaAudioWriterProxy, klova_audio_writer_proxy, GST_TYPE_PUSH_SRC)
+
+namespace {
+
+GstStaticPadTemplate srcTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS("audio/x-raw, format=(string){ U8, S16LE, S24LE, S32LE }, "
+                                            "layout=(string)interleaved, rate=(int)[1, MAX], channels=(int)[1, MAX]"));
+
+}  // namespace
+
+static void klova_audio_writer_proxy_init(KlovaAudioWriterProxy* self)
+{
+    gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
+    gst_base_src_set_live(GST_BASE_SRC(self), FALSE);
+    self->pin = new klova::AudioWriterProxyFilter(GST_BASE_SRC(self));
+}
+
+static void klova_audio_writer_proxy_finalize(GObject* object)
+{
+    delete reinterpret_cast<KlovaAudioWriterProxy*>(object)->pin;
+    G_OBJECT_CLASS(klova_audio_writer_proxy_parent_class)->finalize(object);
+}
+
+static void klova_audio_writer_proxy_class_init(KlovaAudioWriterProxyClass* klass)
+{
+    G_OBJECT_CLASS(klass)->finalize = klova_audio_writer_proxy_finalize;
+    auto* elementClass = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(elementClass, &srcTemplate);
+    gst_element_class_set_static_metadata(elementClass, "AudioWriterProxy", "Source/Audio",
+                                          "Hands the converter's output audio to the AVI writer pipeline",
+                                          "KLOVA Video Converter");
+    klova::WriterProxyPin::InstallCallbacks(GST_PUSH_SRC_CLASS(klass));
+}
+
+namespace klova {
+
+bool RegisterAudioWriterProxy()
+{
+    static const bool registered = [] {
+        GST_DEBUG_CATEGORY_INIT(audio_writer_proxy_debug, "audiowriterproxy", 0, "AudioWriterProxy source");
+        return gst_element_register(nullptr, kAudioWriterProxyFactory, GST_RANK_NONE,
+                                    klova_audio_writer_proxy_get_type()) == TRUE;
+    }();
+    return registered;
+}
+
+IAudioWriterProxy* GetAudioWriterProxy(GstElement* element)
+{
+    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, klova_audio_writer_proxy_get_type()))
+        return nullptr;
+    return static_cast<AudioWriterProxyFilter*>(reinterpret_cast<KlovaAudioWriterProxy*>(element)->pin);
+}
+
+}  // namespace klova

@@ -1,0 +1,203 @@
+#include "media_out/video_writer_proxy.h"
+
+#include "media_out/writer_proxy_pin.h"
+#include "platform/frame_rate_fraction.h"
+
+#include <gst/video/video.h>
+
+#include <cstring>
+#include <mutex>
+
+GST_DEBUG_CATEGORY_STATIC(video_writer_proxy_debug);
+#define GST_CAT_DEFAULT video_writer_proxy_debug
+
+namespace klova {
+namespace {
+
+class VideoWriterProxyFilter final : public WriterProxyPin, public IVideoWriterProxy {
+public:
+    explicit VideoWriterProxyFilter(GstBaseSrc* element) : WriterProxyPin(element) {}
+
+    HRESULT SetFrameSize(int32_t width, int32_t height) override;
+    HRESULT SetFrameRate(double framesPerSecond) override;
+    HRESULT SetBitCount(int32_t bitCount) override;
+    HRESULT PutFrame(const uint8_t* frame) override { return handoff_.Put(frame); }
+
+    GstCaps* GetCaps(GstCaps* filter) const override;
+    bool SetCaps(GstCaps* caps) override;
+    GstFlowReturn Fill(GstBuffer* buffer) override;
+
+protected:
+    guint OutputBufferSize() const override;
+
+private:
+    // Guards the settings (engine thread) against caps building (any thread).
+    mutable std::mutex stateLock_;
+    int32_t width_ = 320;
+    int32_t height_ = 240;
+    int32_t bitCount_ = 24;
+    double frameRate_ = 15.0;
+
+    // Fixed by SetCaps before streaming starts; read by Fill on the streaming thread.
+    uint32_t rowBytes_ = 0;
+    uint32_t rows_ = 0;
+    uint32_t imageSize_ = 0;
+    MediaTime frameDuration_ = 0;
+};
+
+HRESULT VideoWriterProxyFilter::SetFrameSize(int32_t width, int32_t height)
+{
+    std::lock_guard guard(stateLock_);
+    width_ = width;
+    height_ = height;
+    return S_OK;
+}
+
+HRESULT VideoWriterProxyFilter::SetFrameRate(double framesPerSecond)
+{
+    std::lock_guard guard(stateLock_);
+    frameRate_ = framesPerSecond;
+    return S_OK;
+}
+
+HRESULT VideoWriterProxyFilter::SetBitCount(int32_t bitCount)
+{
+    std::lock_guard guard(stateLock_);
+    bitCount_ = bitCount;
+    return S_OK;
+}
+
+// One fixed format: BGR of the configured size and rate. No pixel aspect ratio is
+// given, so an encoder that insists on its own (DV) can settle it.
+GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
+{
+    std::lock_guard guard(stateLock_);
+    const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
+    if (bitCount_ != 24 || width_ <= 0 || height_ <= 0 || rate.numerator <= 0)
+        return gst_caps_new_empty();
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width_,
+                                        "height", G_TYPE_INT, height_, "framerate", GST_TYPE_FRACTION,
+                                        rate.numerator, rate.denominator, nullptr);
+    if (filter) {
+        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
+        gst_caps_unref(caps);
+        caps = intersection;
+    }
+    return caps;
+}
+
+bool VideoWriterProxyFilter::SetCaps(GstCaps* caps)
+{
+    GstVideoInfo info;
+    if (!gst_video_info_from_caps(&info, caps) || GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR)
+        return false;
+    std::lock_guard guard(stateLock_);
+    // The engine's rows are DIB rows: padded to 4 bytes, as GStreamer's BGR rows are.
+    rowBytes_ = static_cast<uint32_t>(DibStride(GST_VIDEO_INFO_WIDTH(&info), 24));
+    if (static_cast<uint32_t>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) != rowBytes_)
+        return false;
+    rows_ = static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info));
+    imageSize_ = rowBytes_ * rows_;
+    frameDuration_ = FrameDuration(frameRate_);
+    GST_DEBUG_OBJECT(element_, "frames of %u bytes, %" G_GINT64_FORMAT " units each", imageSize_, frameDuration_);
+    return true;
+}
+
+guint VideoWriterProxyFilter::OutputBufferSize() const
+{
+    std::lock_guard guard(stateLock_);
+    return imageSize_;
+}
+
+// Called on the streaming thread.
+GstFlowReturn VideoWriterProxyFilter::Fill(GstBuffer* buffer)
+{
+    const uint8_t* frame = nullptr;
+    std::unique_lock<std::mutex> handoffGuard;
+    switch (handoff_.WaitForData(&frame, &handoffGuard)) {
+    case WriterHandoff::Take::End:
+        return GST_FLOW_EOS;
+    case WriterHandoff::Take::Flushing:
+        return GST_FLOW_FLUSHING;
+    case WriterHandoff::Take::Data:
+        break;
+    }
+
+    GstMapInfo map;
+    if (gst_buffer_get_size(buffer) < imageSize_ || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        handoffGuard.unlock();  // the error wakes the engine, which takes its data back
+        GST_ELEMENT_ERROR(element_, RESOURCE, WRITE, (nullptr), ("output buffer smaller than one frame"));
+        return GST_FLOW_ERROR;
+    }
+    // Bottom-up in, top-down out, inside the one copy.
+    for (uint32_t row = 0; row < rows_; ++row)
+        std::memcpy(map.data + row * rowBytes_, frame + (rows_ - 1 - row) * rowBytes_, rowBytes_);
+    gst_buffer_unmap(buffer, &map);
+    handoff_.Consumed(&handoffGuard);
+
+    gst_buffer_set_size(buffer, imageSize_);
+    StampBuffer(buffer, frameDuration_);
+    return GST_FLOW_OK;
+}
+
+}  // namespace
+}  // namespace klova
+
+using KlovaVideoWriterProxy = klova::WriterProxyInstance;
+using KlovaVideoWriterProxyClass = klova::WriterProxyInstanceClass;
+
+G_DEFINE_TYPE(KlovaVideoWriterProxy, klova_video_writer_proxy, GST_TYPE_PUSH_SRC)
+
+namespace {
+
+GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
+    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("video/x-raw, format=(string)BGR, width=(int)[1, MAX], height=(int)[1, MAX], "
+                    "framerate=(fraction)[0/1, MAX]"));
+
+}  // namespace
+
+static void klova_video_writer_proxy_init(KlovaVideoWriterProxy* self)
+{
+    gst_base_src_set_format(GST_BASE_SRC(self), GST_FORMAT_TIME);
+    gst_base_src_set_live(GST_BASE_SRC(self), FALSE);
+    self->pin = new klova::VideoWriterProxyFilter(GST_BASE_SRC(self));
+}
+
+static void klova_video_writer_proxy_finalize(GObject* object)
+{
+    delete reinterpret_cast<KlovaVideoWriterProxy*>(object)->pin;
+    G_OBJECT_CLASS(klova_video_writer_proxy_parent_class)->finalize(object);
+}
+
+static void klova_video_writer_proxy_class_init(KlovaVideoWriterProxyClass* klass)
+{
+    G_OBJECT_CLASS(klass)->finalize = klova_video_writer_proxy_finalize;
+    auto* elementClass = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(elementClass, &srcTemplate);
+    gst_element_class_set_static_metadata(elementClass, "VideoWriterProxy", "Source/Video",
+                                          "Hands the converter's output frames to the AVI writer pipeline",
+                                          "KLOVA Video Converter");
+    klova::WriterProxyPin::InstallCallbacks(GST_PUSH_SRC_CLASS(klass));
+}
+
+namespace klova {
+
+bool RegisterVideoWriterProxy()
+{
+    static const bool registered = [] {
+        GST_DEBUG_CATEGORY_INIT(video_writer_proxy_debug, "videowriterproxy", 0, "VideoWriterProxy source");
+        return gst_element_register(nullptr, kVideoWriterProxyFactory, GST_RANK_NONE,
+                                    klova_video_writer_proxy_get_type()) == TRUE;
+    }();
+    return registered;
+}
+
+IVideoWriterProxy* GetVideoWriterProxy(GstElement* element)
+{
+    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, klova_video_writer_proxy_get_type()))
+        return nullptr;
+    return static_cast<VideoWriterProxyFilter*>(reinterpret_cast<KlovaVideoWriterProxy*>(element)->pin);
+}
+
+}  // namespace klova

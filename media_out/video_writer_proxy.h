@@ -1,0 +1,42 @@
+// "VideoWriterProxy": the push source that feeds the engine's output frames into the
+// AVI writer pipeline. Each frame is a 24-bit bottom-up DIB; it leaves as one top-down
+// BGR buffer with time stamps from the frame rate.
+//
+// Registered in-process only (factory "videowriterproxy"). AviWriter builds the
+// equivalent of
+//   gst-launch-1.0 videowriterproxy ! queue ! avimux ! filesink location=out.avi
+#pragma once
+
+#include "platform/media_types.h"
+
+#include <gst/gst.h>
+
+#include <cstdint>
+
+namespace klova {
+
+// Control interface of the element. The setters come before the element is linked:
+// the caps it offers are built from them.
+class IVideoWriterProxy {
+public:
+    virtual HRESULT SetFrameSize(int32_t width, int32_t height) = 0;  // 320 x 240 at creation
+    virtual HRESULT SetFrameRate(double framesPerSecond) = 0;        // 15 at creation
+    virtual HRESULT SetBitCount(int32_t bitCount) = 0;               // 24, the only one offered
+    // Engine thread. Blocks until the streaming thread has copied the frame (S_OK) or
+    // the pipeline failed (negative). Null ends the stream and returns at once.
+    virtual HRESULT PutFrame(const uint8_t* frame) = 0;
+
+protected:
+    ~IVideoWriterProxy() = default;
+};
+
+inline constexpr const char* kVideoWriterProxyFactory = "videowriterproxy";
+
+// Registers the element factory in this process (idempotent, thread-safe).
+bool RegisterVideoWriterProxy();
+
+// The control interface of a videowriterproxy element, or null for any other element.
+// Borrowed: valid while the element lives.
+IVideoWriterProxy* GetVideoWriterProxy(GstElement* element);
+
+}  // namespace klova

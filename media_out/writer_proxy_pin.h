@@ -1,0 +1,77 @@
+// The streaming side shared by the two writer proxy elements: the hand-off with the
+// engine, the stream time, the output buffer pool, and the watch that turns a failure
+// anywhere in the pipeline into the result of the engine's waiting call.
+#pragma once
+
+#include "media_out/writer_handoff.h"
+#include "platform/gst_ptr.h"
+#include "platform/media_types.h"
+
+#include <gst/base/gstbasesrc.h>
+#include <gst/base/gstpushsrc.h>
+#include <gst/gst.h>
+
+namespace klova {
+
+class WriterProxyPin {
+public:
+    // The element is the GObject that owns this object; borrowed.
+    explicit WriterProxyPin(GstBaseSrc* element);
+    virtual ~WriterProxyPin();
+    WriterProxyPin(const WriterProxyPin&) = delete;
+    WriterProxyPin& operator=(const WriterProxyPin&) = delete;
+
+    // Points the element class's virtual methods at trampolines into the pin, which
+    // catch every exception. The element's instance is a WriterProxyInstance.
+    static void InstallCallbacks(GstPushSrcClass* klass);
+
+    // The caps offered (from the settings), the caps fixed, one buffer filled.
+    virtual GstCaps* GetCaps(GstCaps* filter) const = 0;
+    virtual bool SetCaps(GstCaps* caps) = 0;
+    virtual GstFlowReturn Fill(GstBuffer* buffer) = 0;  // streaming thread
+
+    // Start: READY to PAUSED, before the streaming thread runs; stream time 0.
+    bool Start();
+    bool Stop();
+    bool Unlock();
+    bool UnlockStop();
+    // Our own pool of OutputBufferSize() bytes, at least two buffers and no maximum, so
+    // a frame never waits for a buffer and nothing is allocated once the pool has grown
+    // to what the queue and the encoder hold.
+    bool DecideAllocation(GstQuery* query);
+
+protected:
+    // Bytes of one output buffer for the negotiated caps.
+    virtual guint OutputBufferSize() const = 0;
+    // A new stream begins (called by Start).
+    virtual void ResetStream() {}
+
+    // Sets the buffer's time stamps to [streamTime_, streamTime_ + duration) and
+    // advances the stream time. Streaming thread.
+    void StampBuffer(GstBuffer* buffer, MediaTime duration);
+
+    GstBaseSrc* const element_;
+    WriterHandoff handoff_;
+
+private:
+    static void OnErrorMessage(GstBus* bus, GstMessage* message, gpointer self) noexcept;
+    static GstPadProbeReturn OnDownstreamEvent(GstPad* pad, GstPadProbeInfo* info, gpointer self) noexcept;
+    void WatchPipeline();
+    void UnwatchPipeline();
+
+    MediaTime streamTime_ = 0;  // start of the next buffer; streaming thread only
+    GstPtr<GstBus> bus_;        // the top-level pipeline's bus while streaming
+    gulong errorHandler_ = 0;
+};
+
+// Instance memory of both writer proxy elements: zero-filled and never constructed, so
+// it holds one pointer to the C++ object that owns the real state.
+struct WriterProxyInstance {
+    GstPushSrc parent;
+    WriterProxyPin* pin;
+};
+struct WriterProxyInstanceClass {
+    GstPushSrcClass parent_class;
+};
+
+}  // namespace klova
