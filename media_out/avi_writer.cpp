@@ -1,0 +1,333 @@
+#include "media_out/avi_writer.h"
+
+#include "codecs/avi_encoder_check.h"
+#include "codecs/device_moniker_list.h"
+#include "codecs/video_compression_adapter.h"
+#include "platform/errors.h"
+#include "resources/string_table.h"
+
+GST_DEBUG_CATEGORY_STATIC(avi_writer_debug);
+#define GST_CAT_DEFAULT avi_writer_debug
+
+namespace klova {
+
+namespace {
+
+// Raw frames queued before an encoder: enough for the encoder thread and the engine to
+// overlap, few enough that the engine cannot run far ahead and fill memory.
+constexpr guint kEncoderQueueFrames = 4;
+
+// Video queued before the muxer. avimux writes a video frame only once the audio it
+// holds is half a second ahead of it; since the engine hands over both streams in step,
+// the video must wait that long somewhere, or the muxer (waiting for audio) and the
+// engine (waiting for the video to be taken) stall each other.
+constexpr guint64 kMuxQueueTime = GST_SECOND;
+
+// The PCM a DV file carries beside the video: 16-bit stereo at one of DV's rates.
+constexpr const char* kDvAudioCaps = "audio/x-raw, format=(string)S16LE, rate=(int){ 48000, 44100, 32000 }, "
+                                     "channels=(int)2, layout=(string)interleaved";
+
+void InitDebugCategory()
+{
+    static const bool initialised = [] {
+        GST_DEBUG_CATEGORY_INIT(avi_writer_debug, "klovaaviwriter", 0, "AVI writer");
+        return true;
+    }();
+    (void)initialised;
+}
+
+[[noreturn]] void ThrowOpenFailed(const std::string& detail)
+{
+    GST_WARNING("%s", detail.c_str());
+    throw CMyException(ErrorCode::OutputOpenFailed, detail);
+}
+
+GstPtr<GstElement> Held(GstElement* element)
+{
+    return GstPtr<GstElement>(GST_ELEMENT(gst_object_ref(element)));
+}
+
+}  // namespace
+
+AviWriter::AviWriter(const EncoderConfigStore& encoderConfigs) : encoderConfigs_(encoderConfigs)
+{
+    InitDebugCategory();
+    if (!gst_is_initialized() || !RegisterVideoWriterProxy() || !RegisterAudioWriterProxy())
+        throw CMyException(ErrorCode::GraphInitFailed, "GStreamer is not ready");
+    graph_ = retain(gst_pipeline_new(nullptr));
+    if (!graph_)
+        throw CMyException(ErrorCode::GraphInitFailed, "cannot create the pipeline");
+    // No clock: the pipeline runs as fast as the engine hands in data.
+    gst_pipeline_use_clock(GST_PIPELINE(graph_.get()), nullptr);
+    linker_.emplace(GST_BIN(graph_.get()));
+    GstPtr<GstBus> bus = adopt(gst_element_get_bus(graph_.get()));
+    gst_bus_set_sync_handler(bus.get(), OnBusMessage, this, nullptr);
+}
+
+AviWriter::~AviWriter()
+{
+    // The owner normally ends both streams first; a writer dropped half-way leaves an
+    // incomplete file, but its threads and the file are released all the same.
+    gst_element_set_state(graph_.get(), GST_STATE_NULL);
+    GstPtr<GstBus> bus = adopt(gst_element_get_bus(graph_.get()));
+    gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+}
+
+void AviWriter::SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double frameRate, int32_t width,
+                               int32_t height, const std::string& videoCodecName)
+{
+    videoSettings_ = videoSettings;
+    frameRate_ = frameRate;
+    frameWidth_ = width;
+    frameHeight_ = height;
+    videoCodecName_ = videoCodecName;
+    bitCount_ = 24;
+}
+
+GstPtr<GstElement> AviWriter::FindCompressor(const std::string& friendlyName, bool video)
+{
+    DeviceMonikerList list(video ? CompressorCategory::Video : CompressorCategory::Audio);
+    GstPtr<GstElement> encoder;
+    if (Failed(list.CreateByName(friendlyName, &encoder)))
+        ThrowOpenFailed("no " + std::string(video ? "video" : "audio") + " encoder named \"" + friendlyName + "\"");
+    encoderConfigs_.Apply(encoder.get());
+    if (!linker_->Add(encoder.get(), friendlyName))
+        ThrowOpenFailed("cannot add " + friendlyName);
+    return encoder;
+}
+
+GstPtr<GstElement> AviWriter::FindVideoCompressor(const std::string& friendlyName)
+{
+    return FindCompressor(friendlyName, true);
+}
+
+GstPtr<GstElement> AviWriter::FindAudioCompressor(const std::string& friendlyName)
+{
+    return FindCompressor(friendlyName, false);
+}
+
+void AviWriter::RemoveFilter(GstElement* filter)
+{
+    if (!filter || GST_ELEMENT_PARENT(filter) != graph_.get())
+        return;
+    gst_element_set_state(filter, GST_STATE_NULL);
+    gst_bin_remove(GST_BIN(graph_.get()), filter);
+}
+
+// Quality and key-frame spacing from the options record. A dwQuality outside 0..10000
+// (the fresh profile's 100000, for one) is refused by the encoder, which then keeps its
+// own default.
+void AviWriter::ApplyVideoSettings(GstElement* encoder) const
+{
+    VideoCompressionAdapter adapter(encoder);
+    int32_t capabilities = 0;
+    if (Failed(adapter.GetInfo(nullptr, nullptr, nullptr, nullptr, nullptr, &capabilities)))
+        return;
+    if (capabilities & VideoCompressionAdapter::CompressionCaps_CanQuality)
+        adapter.put_Quality(videoSettings_.dwQuality * 0.0001);
+    if ((capabilities & VideoCompressionAdapter::CompressionCaps_CanKeyFrame) &&
+        (videoSettings_.dwFlags & AVICOMPRESSF_KEYFRAMES))
+        adapter.put_KeyFrameRate(static_cast<int32_t>(videoSettings_.dwKeyFrameEvery));
+}
+
+GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint64 maxTime)
+{
+    GstElement* queue = linker_->Create("queue", name);
+    g_object_set(queue, "max-size-buffers", maxBuffers, "max-size-bytes", 0u, "max-size-time", maxTime, nullptr);
+    return queue;
+}
+
+void AviWriter::OpenFile(const std::string& path)
+{
+    if (videoSource_)
+        ThrowOpenFailed("the file is already open");
+    videoSource_ = MakeElement(kVideoWriterProxyFactory);
+    if (!videoSource_ || !linker_->Add(videoSource_.get(), "VideoWriterProxy"))
+        ThrowOpenFailed("cannot create VideoWriterProxy");
+    videoProxy_ = GetVideoWriterProxy(videoSource_.get());
+    videoProxy_->SetFrameSize(frameWidth_, frameHeight_);
+    videoProxy_->SetFrameRate(frameRate_);
+    videoProxy_->SetBitCount(bitCount_);
+    // A queue right behind the proxy decouples the engine from the rest: an encoder runs
+    // on the queue's thread, beside the engine. Without an encoder it is the muxer's queue.
+    const bool compress = !videoCodecName_.empty() && videoCodecName_ != LoadStringResource(IDS_UNCOMPRESSED);
+    GstElement* videoQueue = compress ? CreateQueue("VideoQueue", kEncoderQueueFrames, 0)
+                                      : CreateQueue("VideoQueue", 0, kMuxQueueTime);
+    linker_->Connect(videoSource_.get(), videoQueue);
+    GstPtr<GstElement> compressor;
+    if (compress) {
+        compressor = FindVideoCompressor(videoCodecName_);
+        ApplyVideoSettings(compressor.get());
+        if (AviEncoderCheck::WritesFileItself(compressor.get())) {
+            g_object_set(compressor.get(), "location", path.c_str(), nullptr);
+            linker_->Connect(videoQueue, compressor.get());
+            sinkCompressor_ = std::move(compressor);
+            return;
+        }
+    }
+
+    aviMux_ = Held(linker_->Create("avimux", "AVI Mux"));
+    GstElement* fileWriter = linker_->Create("filesink", "File writer");
+    g_object_set(fileWriter, "location", path.c_str(), "sync", FALSE, nullptr);
+    // Open (create, or empty an existing file) now, so a path that cannot be written
+    // fails here rather than as a failed run later.
+    if (gst_element_set_state(fileWriter, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+        ThrowOpenFailed("cannot create " + path);
+
+    if (compress) {
+        linker_->Connect(videoQueue, compressor.get());
+        dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
+        GstElement* muxQueue = CreateQueue("MuxQueue", 0, kMuxQueueTime);
+        linker_->Connect(compressor.get(), muxQueue);
+        linker_->Connect(muxQueue, aviMux_.get());
+    } else {
+        linker_->Connect(videoQueue, aviMux_.get());
+    }
+    linker_->Connect(aviMux_.get(), fileWriter);
+}
+
+void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName)
+{
+    if (!videoSource_ || audioSource_)
+        ThrowOpenFailed("audio stream added out of order");
+    audioSource_ = MakeElement(kAudioWriterProxyFactory);
+    if (!audioSource_ || !linker_->Add(audioSource_.get(), "AudioWriterProxy"))
+        ThrowOpenFailed("cannot create AudioWriterProxy");
+    audioProxy_ = GetAudioWriterProxy(audioSource_.get());
+    audioProxy_->SetFrameRate(frameRate);
+    audioProxy_->SetFormat(&format);
+    // Unbounded: audio is small, and it must keep flowing while the video encoder holds
+    // frames back, or the muxer (waiting for both) would stall the engine.
+    GstElement* audioQueue = CreateQueue("AudioQueue", 0, 0);
+    linker_->Connect(audioSource_.get(), audioQueue);
+
+    if (dvOutput_) {
+        GstElement* convert = linker_->Create("audioconvert", "ACM Wrapper");
+        GstElement* resample = linker_->Create("audioresample", "DV Audio Resampler");
+        GstElement* dvAudio = linker_->Create("capsfilter", "DV Audio");
+        GstPtr<GstCaps> caps = adopt(gst_caps_from_string(kDvAudioCaps));
+        g_object_set(dvAudio, "caps", caps.get(), nullptr);
+        linker_->Connect(audioQueue, convert);
+        linker_->Connect(convert, resample);
+        linker_->Connect(resample, dvAudio);
+        linker_->Connect(dvAudio, aviMux_.get());
+        return;
+    }
+
+    GstElement* target = sinkCompressor_ ? sinkCompressor_.get() : aviMux_.get();
+    if (!audioCodecName.empty() && audioCodecName != "PCM" && audioCodecName != "pcm") {
+        GstPtr<GstElement> compressor = FindAudioCompressor(audioCodecName);
+        linker_->Connect(audioQueue, compressor.get(), GraphLinker::MediaKind::Audio);
+        linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
+    } else {
+        linker_->Connect(audioQueue, target);
+    }
+}
+
+void AviWriter::StartGraph()
+{
+    if (running_)
+        return;
+    if (gst_element_set_state(graph_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(graph_.get(), GST_STATE_NULL);
+        throw CMyException(ErrorCode::GraphRunFailed, "the pipeline does not start");
+    }
+    running_ = true;
+}
+
+bool AviWriter::Finish(HRESULT hr, HRESULT* result) const
+{
+    if (result)
+        *result = hr;
+    return Succeeded(hr);
+}
+
+bool AviWriter::WriteVideo(const uint8_t* frame, HRESULT* result)
+{
+    if (!frame)
+        return Finish(EndOfOutput(), result);
+    if (!videoProxy_ || ended_)
+        return Finish(E_FAIL, result);
+    StartGraph();
+    // Per output frame the engine writes the video, then the audio while it lasts. A
+    // second video frame with no audio after the first means the audio is over: end its
+    // stream, or the muxer would wait for it while the video queue fills.
+    if (audioProxy_ && !audioEnded_ && videoWrites_ > audioWrites_) {
+        audioProxy_->PutSamples(nullptr);
+        audioEnded_ = true;
+    }
+    ++videoWrites_;
+    return Finish(videoProxy_->PutFrame(frame), result);
+}
+
+bool AviWriter::WriteAudio(const uint8_t* chunk, HRESULT* result)
+{
+    if (!chunk)
+        return Finish(EndOfOutput(), result);
+    if (!audioProxy_ || ended_ || audioEnded_)
+        return Finish(E_FAIL, result);
+    StartGraph();
+    // Likewise a second chunk with no frame between means the video is over.
+    if (!videoEnded_ && audioWrites_ > videoWrites_) {
+        videoProxy_->PutFrame(nullptr);
+        videoEnded_ = true;
+    }
+    ++audioWrites_;
+    return Finish(audioProxy_->PutSamples(chunk), result);
+}
+
+HRESULT AviWriter::EndOfOutput()
+{
+    if (ended_)
+        return endResult_;
+    ended_ = true;
+    if (videoProxy_)
+        videoProxy_->PutFrame(nullptr);
+    if (audioProxy_)
+        audioProxy_->PutSamples(nullptr);
+    // The muxer completes the file (index, final header) on the end of both streams;
+    // the end reaches the bus once the file writer has it, or a failure does.
+    if (running_)
+        finished_.Wait();
+    // Closing the file can fail too (data still buffered, disk full): the file writer
+    // reports that while it stops.
+    const bool stopped = gst_element_set_state(graph_.get(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
+    running_ = false;
+    std::lock_guard guard(busLock_);
+    if (!stopped && graphResult_ >= 0)
+        graphResult_ = E_FAIL;
+    endResult_ = graphResult_;
+    return endResult_;
+}
+
+GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer self) noexcept
+{
+    auto* writer = static_cast<AviWriter*>(self);
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* error = nullptr;
+        gchar* debug = nullptr;
+        gst_message_parse_error(message, &error, &debug);
+        GST_WARNING("error from %s: %s (%s)", GST_MESSAGE_SRC_NAME(message), error ? error->message : "",
+                    debug ? debug : "");
+        g_clear_error(&error);
+        g_free(debug);
+        {
+            std::lock_guard guard(writer->busLock_);
+            if (writer->graphResult_ >= 0)
+                writer->graphResult_ = E_FAIL;
+        }
+        writer->finished_.Set();
+        // Passed on, so the proxies' sync-message watch wakes a waiting engine call.
+        return GST_BUS_PASS;
+    }
+    case GST_MESSAGE_EOS:
+        writer->finished_.Set();
+        return GST_BUS_DROP;
+    default:
+        // Nobody pops this bus: dropping keeps it from growing.
+        return GST_BUS_DROP;
+    }
+}
+
+}  // namespace klova

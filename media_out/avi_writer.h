@@ -1,0 +1,114 @@
+// Writes one AVI file. Builds the pipeline "VideoWriterProxy" -> [video encoder] ->
+// "AVI Mux" -> "File writer", plus "AudioWriterProxy" -> [audio encoder] -> "AVI Mux"
+// when the file has sound; the first write starts it and the end-of-output call
+// completes the file.
+#pragma once
+
+#include "codecs/encoder_config_store.h"
+#include "media_out/audio_writer_proxy.h"
+#include "media_out/graph_linker.h"
+#include "media_out/video_writer_proxy.h"
+#include "platform/gst_ptr.h"
+#include "platform/media_types.h"
+#include "platform/sync_event.h"
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace klova {
+
+class AviWriter {
+public:
+    // The store is borrowed and must outlive the writer. Throws CMyException code 1 when
+    // the pipeline cannot be made.
+    explicit AviWriter(const EncoderConfigStore& encoderConfigs);
+    virtual ~AviWriter();
+    AviWriter(const AviWriter&) = delete;
+    AviWriter& operator=(const AviWriter&) = delete;
+
+    // Before OpenFile. The codec name is a friendly name, or "" or "<Uncompressed>" for
+    // no encoder. Of the options, dwQuality (0..10000) and dwKeyFrameEvery (with
+    // AVICOMPRESSF_KEYFRAMES in dwFlags) reach the encoder.
+    void SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double frameRate, int32_t width, int32_t height,
+                        const std::string& videoCodecName);
+
+    // Builds the video branch and creates (or empties) the output file. Throws code 5
+    // when the encoder is unknown, a link fails or the file cannot be created.
+    void OpenFile(const std::string& path);
+
+    // After OpenFile, only for output with sound. "PCM", "pcm" and "" mean no encoder;
+    // any other name is looked up. Behind a DV encoder the audio is stored as the PCM
+    // that DV takes, whatever the name. Throws code 5.
+    void AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName);
+
+    // Hands over one bottom-up RGB24 frame (or one chunk of audio of at least
+    // trunc(nAvgBytesPerSec / frameRate) bytes), blocking until it is copied. Per output
+    // frame the video comes first, then the audio; a stream that stops while the other
+    // goes on is ended at once (so the muxer does not wait for it). The first
+    // write starts the pipeline (code 6 when it cannot start). Null ends both streams and
+    // waits until the file is complete; the end call returns false when anything failed
+    // along the way, including the completion of the file. A false result means the
+    // writer is finished: close it.
+    bool WriteVideo(const uint8_t* frame, HRESULT* result = nullptr);
+    bool WriteAudio(const uint8_t* chunk, HRESULT* result = nullptr);
+
+    // Creates the encoder of that friendly name with the settings remembered for it, and
+    // adds it to the pipeline under its friendly name. Throws code 5 when no listed
+    // encoder has the name.
+    GstPtr<GstElement> FindVideoCompressor(const std::string& friendlyName);
+    GstPtr<GstElement> FindAudioCompressor(const std::string& friendlyName);
+
+    // Takes an element out of the pipeline; null or a foreign element is ignored.
+    void RemoveFilter(GstElement* filter);
+
+    // The pipeline, for diagnostics and tests. Borrowed.
+    GstBin* Graph() const { return GST_BIN(graph_.get()); }
+
+private:
+    GstPtr<GstElement> FindCompressor(const std::string& friendlyName, bool video);
+    void ApplyVideoSettings(GstElement* encoder) const;
+    GstElement* CreateQueue(const char* name, guint maxBuffers, guint64 maxTime);  // 0: no limit
+    void StartGraph();
+    HRESULT EndOfOutput();
+    bool Finish(HRESULT hr, HRESULT* result) const;
+    static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self) noexcept;
+
+    const EncoderConfigStore& encoderConfigs_;
+
+    AVICOMPRESSOPTIONS videoSettings_;
+    double frameRate_ = 15.0;
+    int32_t frameWidth_ = 320;
+    int32_t frameHeight_ = 240;
+    int32_t bitCount_ = 24;
+    std::string videoCodecName_;
+
+    GstPtr<GstElement> graph_;
+    std::optional<GraphLinker> linker_;
+    GstPtr<GstElement> videoSource_;
+    IVideoWriterProxy* videoProxy_ = nullptr;  // interface of videoSource_
+    GstPtr<GstElement> audioSource_;
+    IAudioWriterProxy* audioProxy_ = nullptr;  // interface of audioSource_, null without sound
+    GstPtr<GstElement> aviMux_;
+    GstPtr<GstElement> sinkCompressor_;  // a video encoder that writes the file itself
+    bool dvOutput_ = false;              // the video encoder makes DV
+
+    // Engine thread only.
+    bool running_ = false;
+    bool ended_ = false;
+    HRESULT endResult_ = S_OK;
+    uint64_t videoWrites_ = 0;
+    uint64_t audioWrites_ = 0;
+    bool audioEnded_ = false;  // ended early: the engine's sound ran out before its video
+    bool videoEnded_ = false;  // ended early: the video ran out before the sound
+
+    // Set from the bus handler, on whichever thread posts.
+    std::mutex busLock_;
+    HRESULT graphResult_ = S_OK;  // first failure the pipeline reported
+    SyncEvent finished_{SyncEvent::Reset::Manual};  // end of stream reached, or a failure
+};
+
+}  // namespace klova

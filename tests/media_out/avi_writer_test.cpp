@@ -1,0 +1,474 @@
+// Whole AVI files written through AviWriter, judged by ffprobe and ffmpeg.
+#include "media_out/avi_writer.h"
+
+#include "codecs/encoder_config_store.h"
+#include "platform/errors.h"
+#include "tests/media_out/avi_test_media.h"
+#include "tests/support/test_support.h"
+
+#include <gst/base/gstbasesink.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+
+namespace klova {
+namespace {
+
+using test::ClipPlan;
+using test::ClipResult;
+using test::MakeFrame;
+using test::PcmFormat;
+using test::ProbeFields;
+using test::ProbeStream;
+using test::ProbeStreams;
+using test::RunCommand;
+using test::ShellQuote;
+using test::TempDir;
+using test::WriteClip;
+
+constexpr const char* kMpeg4 = "libav MPEG-4 part 2 encoder";
+constexpr const char* kDv = "libav DV (Digital Video) encoder";
+
+std::vector<uint8_t> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The audio chunks stored in the file, as (bytes, duration in samples). ffmpeg's AVI
+// reader hands a PCM chunk out in packets of at most 4,096 bytes; packets that continue
+// the previous one in the file belong to the same chunk.
+struct StoredChunk {
+    long bytes = 0;
+    long samples = 0;
+};
+
+std::vector<StoredChunk> AudioChunks(const std::string& file)
+{
+    const auto result = RunCommand("ffprobe -v error -select_streams a -show_entries packet=pos,size,duration -of csv=p=0 " +
+                                   ShellQuote(file));
+    std::vector<StoredChunk> chunks;
+    long nextPosition = -1;
+    std::istringstream lines(result.out);
+    for (std::string line; std::getline(lines, line);) {
+        long duration = 0;
+        long size = 0;
+        long position = 0;
+        if (std::sscanf(line.c_str(), "%ld,%ld,%ld", &duration, &size, &position) != 3)
+            continue;
+        if (position != nextPosition || chunks.empty())
+            chunks.emplace_back();
+        chunks.back().bytes += size;
+        chunks.back().samples += duration;
+        nextPosition = position + size;
+    }
+    return chunks;
+}
+
+int ErrorCodeOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const CMyException& error) {
+        return error.code();
+    }
+    return 0;
+}
+
+struct ReadBackCase {
+    double frameRate;
+    const char* rateFraction;
+    std::vector<long> audioPacketBytes;  // repeating
+};
+
+class UncompressedReadBackTest : public ::testing::TestWithParam<ReadBackCase> {};
+
+TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)
+{
+    const ReadBackCase& c = GetParam();
+    TempDir dir;
+    const std::string file = dir.File("clip.avi");
+    ClipPlan plan;
+    plan.width = 322;  // rows padded from 966 to 968 bytes
+    plan.height = 240;
+    plan.frameRate = c.frameRate;
+    plan.videoFrames = plan.audioFrames = 20;  // a multiple of 4: nothing left carried
+    const ClipResult written = WriteClip(file, plan);
+    ASSERT_TRUE(written.allWritesOk);
+    ASSERT_TRUE(written.endOk);
+
+    const std::vector<ProbeFields> streams = ProbeStreams(file, true);
+    ASSERT_EQ(streams.size(), 2u);
+    ProbeFields video = ProbeStream(file, "video", true);
+    EXPECT_EQ(video["codec_name"], "rawvideo");
+    EXPECT_EQ(video["width"], "322");
+    EXPECT_EQ(video["height"], "240");
+    EXPECT_EQ(video["r_frame_rate"], c.rateFraction);
+    EXPECT_EQ(video["nb_read_frames"], "20");
+    ProbeFields audio = ProbeStream(file, "audio");
+    EXPECT_EQ(audio["codec_name"], "pcm_s16le");
+    EXPECT_EQ(audio["sample_rate"], "44100");
+    EXPECT_EQ(audio["channels"], "2");
+
+    // Pixels: ffmpeg gives top-down rows without padding.
+    const std::string raw = dir.File("video.raw");
+    test::Ffmpeg("-i " + ShellQuote(file) + " -map 0:v -f rawvideo -pix_fmt bgr24 " + ShellQuote(raw));
+    const std::vector<uint8_t> pixels = ReadFile(raw);
+    const size_t rowBytes = 322 * 3;
+    const size_t stride = DibStride(322);
+    ASSERT_EQ(pixels.size(), rowBytes * 240 * 20);
+    for (size_t f = 0; f < 20; ++f) {
+        for (size_t row = 0; row < 240; ++row) {
+            const uint8_t* got = pixels.data() + (f * 240 + row) * rowBytes;
+            const uint8_t* sent = written.frames[f].data() + (239 - row) * stride;
+            ASSERT_TRUE(std::equal(got, got + rowBytes, sent)) << "frame " << f << " row " << row;
+        }
+    }
+
+    // Audio: every chunk one sample of whole blocks lasting its bytes' worth of time,
+    // and the stream byte for byte.
+    const std::vector<StoredChunk> chunks = AudioChunks(file);
+    ASSERT_EQ(chunks.size(), 20u);
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        EXPECT_EQ(chunks[i].bytes, c.audioPacketBytes[i % c.audioPacketBytes.size()]) << "chunk " << i;
+        EXPECT_EQ(chunks[i].samples * 4, chunks[i].bytes) << "chunk " << i;  // 7,056 bytes: 1,764 samples, 0.04 s
+    }
+    const std::string pcm = dir.File("audio.pcm");
+    test::Ffmpeg("-i " + ShellQuote(file) + " -map 0:a -c copy -f s16le " + ShellQuote(pcm));
+    EXPECT_EQ(ReadFile(pcm), written.audio);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, UncompressedReadBackTest,
+                         ::testing::Values(ReadBackCase{25.0, "25/1", {7056}},
+                                           ReadBackCase{29.97, "30000/1001", {5884, 5884, 5884, 5888}}),
+                         [](const auto& info) { return info.param.frameRate == 25.0 ? "At25" : "At2997"; });
+
+TEST(AviWriter, FileWithoutSoundHasOneStream)
+{
+    TempDir dir;
+    ClipPlan plan;
+    plan.withAudio = false;
+    const ClipResult written = WriteClip(dir.File("silent.avi"), plan);
+    EXPECT_TRUE(written.allWritesOk && written.endOk);
+    const auto streams = ProbeStreams(dir.File("silent.avi"), true);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(ProbeStream(dir.File("silent.avi"), "video", true)["nb_read_frames"], "10");
+}
+
+TEST(AviWriter, AudioCodecNamesPcmAndEmptyMeanNoEncoderOthersAreLookedUp)
+{
+    TempDir dir;
+    for (const char* name : {"PCM", "pcm", ""}) {
+        ClipPlan plan;
+        plan.audioCodec = name;
+        const std::string file = dir.File(std::string("pcm") + name + ".avi");
+        ASSERT_TRUE(WriteClip(file, plan).endOk) << name;
+        EXPECT_EQ(ProbeStream(file, "audio")["codec_name"], "pcm_s16le") << '"' << name << '"';
+    }
+    for (const char* name : {"Pcm", "No Such Encoder"}) {
+        ClipPlan plan;
+        plan.audioCodec = name;
+        EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("other.avi"), plan); }), 5) << name;
+    }
+}
+
+TEST(AviWriter, UnknownVideoEncoderOrUnwritablePathFailsOnOpen)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    {
+        AviWriter writer(settings);
+        writer.SetVideoFormat({}, 25.0, 160, 120, "No Such Encoder");
+        EXPECT_EQ(ErrorCodeOf([&] { writer.OpenFile(dir.File("unknown.avi")); }), 5);
+    }
+    for (const std::string& path : {dir.File("missing/folder/out.avi"), dir.path()}) {
+        AviWriter writer(settings);
+        writer.SetVideoFormat({}, 25.0, 160, 120, "<Uncompressed>");
+        EXPECT_EQ(ErrorCodeOf([&] { writer.OpenFile(path); }), 5) << path;
+    }
+}
+
+TEST(AviWriter, ExistingFileIsReplaced)
+{
+    TempDir dir;
+    const std::string file = dir.File("old.avi");
+    {
+        std::ofstream junk(file, std::ios::binary);
+        const std::string block(1 << 20, 'x');
+        for (int i = 0; i < 4; ++i)
+            junk << block;
+    }
+    ClipPlan plan;
+    plan.videoFrames = plan.audioFrames = 3;
+    ASSERT_TRUE(WriteClip(file, plan).endOk);
+    EXPECT_LT(test::FileSize(file), 1 << 20);
+    EXPECT_EQ(ProbeStream(file, "video", true)["nb_read_frames"], "3");
+    EXPECT_EQ(test::DecodeErrors(file), "");
+}
+
+TEST(AviWriter, WriteFailuresEndTheWritingInsteadOfWaiting)
+{
+    // Small enough to sit in the file writer's buffer: the failure shows only while the
+    // file is completed, and the end call reports it.
+    ClipPlan small;
+    small.videoFrames = small.audioFrames = 2;
+    const ClipResult late = WriteClip("/dev/full", small);
+    EXPECT_TRUE(late.allWritesOk);
+    EXPECT_FALSE(late.endOk);
+
+    // Large frames fail while they are written; a later write returns false.
+    ClipPlan large;
+    large.width = 640;
+    large.height = 480;
+    large.videoFrames = large.audioFrames = 60;
+    const ClipResult early = WriteClip("/dev/full", large);
+    EXPECT_FALSE(early.allWritesOk);
+    EXPECT_LT(early.frames.size(), 60u);
+    EXPECT_FALSE(early.endOk);
+}
+
+TEST(AviWriter, StreamsOfUnequalLengthDoNotStallTheEngine)
+{
+    TempDir dir;
+    ClipPlan audioLonger;
+    audioLonger.videoFrames = 5;
+    audioLonger.audioFrames = 40;  // audio-only frames at the end
+    const ClipResult a = WriteClip(dir.File("audio_longer.avi"), audioLonger);
+    EXPECT_TRUE(a.allWritesOk && a.endOk);
+    EXPECT_EQ(AudioChunks(dir.File("audio_longer.avi")).size(), 40u);
+    EXPECT_EQ(ProbeStream(dir.File("audio_longer.avi"), "video", true)["nb_read_frames"], "5");
+
+    ClipPlan videoLonger;
+    videoLonger.videoCodec = kMpeg4;
+    videoLonger.videoFrames = 40;  // far more than the video queue holds
+    videoLonger.audioFrames = 5;
+    const ClipResult v = WriteClip(dir.File("video_longer.avi"), videoLonger);
+    EXPECT_TRUE(v.allWritesOk && v.endOk);
+    EXPECT_EQ(ProbeStream(dir.File("video_longer.avi"), "video", true)["nb_read_frames"], "40");
+    EXPECT_EQ(AudioChunks(dir.File("video_longer.avi")).size(), 5u);
+}
+
+TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    const WAVEFORMATEX format = PcmFormat(22050, 1, 8);
+    const std::string file = dir.File("audio_first.avi");
+    {
+        AviWriter writer(settings);
+        writer.SetVideoFormat({}, 25.0, 160, 120, "");
+        writer.OpenFile(file);
+        writer.AddAudioStream(format, 25.0, "PCM");
+        std::vector<uint8_t> chunk(test::ChunkBytes(format, 25.0), 0x80);
+        for (int i = 0; i < 4; ++i) {
+            const std::vector<uint8_t> frame = MakeFrame(160, 120, i);
+            ASSERT_TRUE(writer.WriteAudio(chunk.data()));
+            ASSERT_TRUE(writer.WriteVideo(frame.data()));
+        }
+        HRESULT hr = E_FAIL;
+        EXPECT_TRUE(writer.WriteAudio(nullptr, &hr));
+        EXPECT_EQ(hr, S_OK);
+        EXPECT_TRUE(writer.WriteVideo(nullptr));  // a second end only repeats the stop
+        EXPECT_FALSE(writer.WriteAudio(chunk.data(), &hr));
+        EXPECT_LT(hr, 0);
+    }
+    EXPECT_EQ(ProbeStream(file, "video", true)["nb_read_frames"], "4");
+    EXPECT_EQ(ProbeStream(file, "audio")["codec_name"], "pcm_u8");
+}
+
+TEST(AviWriter, EncoderThatCannotTakeTheFrameSizeFailsOnOpen)
+{
+    TempDir dir;
+    ClipPlan plan;
+    plan.videoCodec = kDv;  // DV takes only its broadcast sizes
+    plan.width = 352;
+    plan.height = 288;
+    EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("refused.avi"), plan); }), 5);
+}
+
+TEST(AviWriter, DvEncoderWritesDvVideoWithPcmBesideIt)
+{
+    TempDir dir;
+    ClipPlan plan;
+    plan.videoCodec = kDv;
+    plan.width = 720;
+    plan.height = 576;
+    plan.audioCodec = "libav MP2 (MPEG audio layer 2) encoder";  // not used behind DV
+    plan.videoFrames = plan.audioFrames = 8;
+    const ClipResult written = WriteClip(dir.File("dv.avi"), plan);
+    ASSERT_TRUE(written.allWritesOk && written.endOk);
+    ProbeFields video = ProbeStream(dir.File("dv.avi"), "video", true);
+    EXPECT_EQ(video["codec_name"], "dvvideo");
+    EXPECT_EQ(video["nb_read_frames"], "8");
+    ProbeFields audio = ProbeStream(dir.File("dv.avi"), "audio");
+    EXPECT_EQ(audio["codec_name"], "pcm_s16le");
+    EXPECT_EQ(audio["sample_rate"], "44100");
+    EXPECT_EQ(test::DecodeErrors(dir.File("dv.avi")), "");
+}
+
+double NumberProperty(GstElement* element, const char* name)
+{
+    GValue value = G_VALUE_INIT;
+    g_value_init(&value, G_TYPE_DOUBLE);
+    GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(element), name);
+    GValue raw = G_VALUE_INIT;
+    g_value_init(&raw, spec->value_type);
+    g_object_get_property(G_OBJECT(element), name, &raw);
+    g_value_transform(&raw, &value);
+    const double number = g_value_get_double(&value);
+    g_value_unset(&raw);
+    return number;
+}
+
+TEST(AviWriter, QualityAndKeyFramesFromTheOptionsReachTheEncoder)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    const struct {
+        uint32_t quality;
+        uint32_t flags;
+        double quantizer;
+        int pass;  // 0 cbr, 2 quant
+        double gop;
+    } cases[] = {
+        {7500, AVICOMPRESSF_KEYFRAMES, 7.5, 2, 10.0},  // 0.75 of the 0..30 quantizer range, inverted
+        {10000, 0, 0.0, 2, 12.0},                       // key frames only with the flag
+        {100000, AVICOMPRESSF_KEYFRAMES, 0.01, 0, 10.0},  // out of range: the encoder's default
+    };
+    for (const auto& c : cases) {
+        AviWriter writer(settings);
+        AVICOMPRESSOPTIONS options;
+        options.dwQuality = c.quality;
+        options.dwFlags = c.flags;
+        options.dwKeyFrameEvery = 10;
+        writer.SetVideoFormat(options, 25.0, 160, 120, kMpeg4);
+        writer.OpenFile(dir.File("quality.avi"));
+        GstPtr<GstElement> encoder = adopt(gst_bin_get_by_name(writer.Graph(), kMpeg4));
+        ASSERT_TRUE(encoder);
+        EXPECT_NEAR(NumberProperty(encoder.get(), "quantizer"), c.quantizer, 1e-6) << c.quality;
+        int pass = -1;
+        g_object_get(encoder.get(), "pass", &pass, nullptr);
+        EXPECT_EQ(pass, c.pass) << c.quality;
+        EXPECT_EQ(NumberProperty(encoder.get(), "gop-size"), c.gop) << c.quality;
+    }
+}
+
+TEST(AviWriter, RememberedEncoderSettingsApplyToEveryLaterWriter)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    GValue bitrate = G_VALUE_INIT;
+    g_value_init(&bitrate, G_TYPE_INT);
+    g_value_set_int(&bitrate, 123456);
+    settings.Remember("avenc_mpeg4", "bitrate", bitrate);
+    g_value_unset(&bitrate);
+    for (int clip = 0; clip < 2; ++clip) {
+        AviWriter writer(settings);
+        writer.SetVideoFormat({}, 25.0, 160, 120, kMpeg4);
+        writer.OpenFile(dir.File("remembered.avi"));
+        GstPtr<GstElement> encoder = adopt(gst_bin_get_by_name(writer.Graph(), kMpeg4));
+        ASSERT_TRUE(encoder);
+        EXPECT_EQ(NumberProperty(encoder.get(), "bitrate"), 123456.0);
+    }
+}
+
+TEST(AviWriter, CompressorsComeAndGoInTheScratchGraph)
+{
+    EncoderConfigStore settings;
+    AviWriter scratch(settings);
+    GstPtr<GstElement> first = scratch.FindVideoCompressor(kMpeg4);
+    GstPtr<GstElement> second = scratch.FindVideoCompressor(kMpeg4);
+    ASSERT_TRUE(first && second);
+    EXPECT_STREQ(GST_ELEMENT_NAME(first.get()), kMpeg4);
+    EXPECT_STREQ(GST_ELEMENT_NAME(second.get()), (std::string(kMpeg4) + " 0001").c_str());
+    scratch.RemoveFilter(first.get());
+    EXPECT_EQ(GST_ELEMENT_PARENT(first.get()), nullptr);
+    scratch.RemoveFilter(nullptr);
+    EXPECT_EQ(ErrorCodeOf([&] { scratch.FindAudioCompressor(kMpeg4); }), 5);  // not an audio encoder
+}
+
+// An encoder without an output that writes its file itself: it stores the raw frames.
+struct TestFileEncoder {
+    GstBaseSink parent;
+    gchar* location;
+    FILE* file;
+};
+struct TestFileEncoderClass {
+    GstBaseSinkClass parent_class;
+};
+G_DEFINE_TYPE(TestFileEncoder, test_file_encoder, GST_TYPE_BASE_SINK)
+
+void test_file_encoder_init(TestFileEncoder*) {}
+
+void test_file_encoder_finalize(GObject* object)
+{
+    g_free(reinterpret_cast<TestFileEncoder*>(object)->location);
+    G_OBJECT_CLASS(test_file_encoder_parent_class)->finalize(object);
+}
+
+void test_file_encoder_set_property(GObject* object, guint, const GValue* value, GParamSpec*)
+{
+    auto* self = reinterpret_cast<TestFileEncoder*>(object);
+    g_free(self->location);
+    self->location = g_value_dup_string(value);
+}
+
+void test_file_encoder_get_property(GObject* object, guint, GValue* value, GParamSpec*)
+{
+    g_value_set_string(value, reinterpret_cast<TestFileEncoder*>(object)->location);
+}
+
+void test_file_encoder_class_init(TestFileEncoderClass* klass)
+{
+    auto* objectClass = G_OBJECT_CLASS(klass);
+    objectClass->finalize = test_file_encoder_finalize;
+    objectClass->set_property = test_file_encoder_set_property;
+    objectClass->get_property = test_file_encoder_get_property;
+    g_object_class_install_property(objectClass, 1,
+                                    g_param_spec_string("location", "Location", "File", nullptr, G_PARAM_READWRITE));
+    static GstStaticPadTemplate sinkTemplate =
+        GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS("video/x-raw, format=BGR"));
+    gst_element_class_add_static_pad_template(GST_ELEMENT_CLASS(klass), &sinkTemplate);
+    gst_element_class_set_static_metadata(GST_ELEMENT_CLASS(klass), "Test file encoder", "Codec/Encoder/Video",
+                                          "Writes raw frames to its own file", "tests");
+    auto* sinkClass = GST_BASE_SINK_CLASS(klass);
+    sinkClass->start = [](GstBaseSink* sink) -> gboolean {
+        auto* self = reinterpret_cast<TestFileEncoder*>(sink);
+        self->file = self->location ? std::fopen(self->location, "wb") : nullptr;
+        return self->file != nullptr;
+    };
+    sinkClass->stop = [](GstBaseSink* sink) -> gboolean {
+        auto* self = reinterpret_cast<TestFileEncoder*>(sink);
+        if (self->file)
+            std::fclose(self->file);
+        self->file = nullptr;
+        return TRUE;
+    };
+    sinkClass->render = [](GstBaseSink* sink, GstBuffer* buffer) -> GstFlowReturn {
+        GstMapInfo map;
+        gst_buffer_map(buffer, &map, GST_MAP_READ);
+        std::fwrite(map.data, 1, map.size, reinterpret_cast<TestFileEncoder*>(sink)->file);
+        gst_buffer_unmap(buffer, &map);
+        return GST_FLOW_OK;
+    };
+}
+
+TEST(AviWriter, EncoderThatWritesTheFileItselfGetsThePath)
+{
+    ASSERT_TRUE(gst_element_register(nullptr, "klovatestfileencoder", GST_RANK_NONE, test_file_encoder_get_type()));
+    TempDir dir;
+    ClipPlan plan;
+    plan.videoCodec = "Test file encoder";
+    plan.withAudio = false;
+    plan.videoFrames = 5;
+    const ClipResult written = WriteClip(dir.File("own.raw"), plan);
+    ASSERT_TRUE(written.allWritesOk && written.endOk);
+    EXPECT_EQ(test::FileSize(dir.File("own.raw")), 5ll * DibImageSize(160, 120));
+}
+
+}  // namespace
+}  // namespace klova
