@@ -1,0 +1,90 @@
+// Opens one stream kind (video or audio) of an input file and hands its decoded
+// samples to the engine one at a time: RGB24 frames bottom-up with a VIDEOINFOHEADER,
+// or interleaved PCM with a WAVEFORMATEX.
+#pragma once
+
+#include "media_in/media_reader_control.h"
+#include "media_in/media_type.h"
+#include "platform/gst_ptr.h"
+#include "platform/media_types.h"
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace klova {
+
+class SourceGraph;
+
+// The index taken by GetProperty.
+enum ReaderProperty : int32_t {
+    PropDuration = 0,     // int64, 100-ns units
+    PropSampleCount = 1,  // int64, audio samples
+    PropFrameCount = 2,   // int64, frames
+    PropFrameRate = 3,    // double, frames per second
+    PropSampleRate = 4,   // double, samples per second
+};
+
+// All operations run on the engine thread. The reader owns its pipeline; the
+// pipeline's streaming thread waits in the sink until ReadSample asks for a sample.
+class InputReader {
+public:
+    // Builds the pipeline and waits until the first sample is decoded; throws
+    // CMyException(ErrorCode::InputOpenFailed) on any failure, including a file with no
+    // stream of the requested kind. formatFree: accept any format block (frame size,
+    // rate, channels) of the requested type.
+    InputReader(const std::string& fileName, const MediaType& requested, bool formatFree);
+    virtual ~InputReader();  // never throws; returns promptly even mid-stream
+    InputReader(const InputReader&) = delete;
+    InputReader& operator=(const InputReader&) = delete;
+
+    // The next sample: a pointer to the reader's buffer, valid and unchanged until the
+    // next ReadSample, SeekTo or destruction. Length 0 (times 0) is the end of the input,
+    // also after a decoding failure; every later read returns it at once.
+    const uint8_t* ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop);
+
+    uint32_t GetBufferSize() const { return bufferSize_; }
+    MediaType GetMediaType() const { return connected_; }
+
+    // Restarts the stream at a position (100-ns units from the start of the stream);
+    // the first sample after it starts at or near time 0. Never throws.
+    void SeekTo(MediaTime position);
+    void Rewind() { SeekTo(0); }
+
+    // Writes 8 bytes (int64 or double, see ReaderProperty); any other index writes nothing.
+    void GetProperty(int32_t index, void* value) const;
+
+    // Returns for a success code, throws CMyException code 7 for a failure code.
+    virtual void CheckResult(HRESULT hr);
+
+private:
+    void ComputeProperties();
+    bool NominalFrameRate(double* rate) const;
+
+    std::string fileName_;
+    FormatType requiredFormat_ = FormatType::None;
+    MediaType preferred_;
+    MediaType connected_;
+
+    // Declared before the pipeline: it must outlive the streaming thread writing into it.
+    std::unique_ptr<uint8_t[]> buffer_;
+    uint32_t bufferSize_ = 0;
+    uint32_t lastLength_ = 0;
+    MediaTime lastStart_ = 0;
+    MediaTime lastStop_ = 0;
+
+    MediaTime duration_ = 0;
+    int64_t frameCount_ = 0;
+    int64_t sampleCount_ = 0;
+    double frameRate_ = 0.0;
+    double sampleRate_ = 0.0;
+    uint64_t originNs_ = 0;  // where running time 0 lies on the upstream time line
+
+    GstPtr<GstElement> sink_;
+    IMediaReaderControl* control_ = nullptr;  // of sink_
+    std::unique_ptr<SourceGraph> graph_;
+};
+
+}  // namespace klova

@@ -1,0 +1,68 @@
+// The private control interface of the "MediaReader" sink: how an input reader sets
+// it up and asks it for one decoded sample at a time.
+#pragma once
+
+#include "media_in/media_type.h"
+#include "platform/media_types.h"
+
+#include <cstdint>
+
+namespace klova {
+
+// Implemented by MediaReaderFilter. The sink element owns the object; whoever holds a
+// reference to the element may use the interface. Unless noted, operations are called
+// on the engine thread.
+class IMediaReaderControl {
+public:
+    // The only type offered upstream, and the format type every accepted type must
+    // carry (FormatType::None: any). E_POINTER if either is null.
+    virtual HRESULT SetPreferredType(const MediaType* type, const FormatType* requiredFormat) = 0;
+
+    // Copy of the type the sink is connected with (MajorType::None before that).
+    virtual HRESULT GetConnectedType(MediaType* type) = 0;
+
+    // The size a reader's buffer needs for the connected type: one frame of video, at
+    // least a quarter second of whole audio blocks; 0 before the connection.
+    virtual HRESULT GetBufferSize(uint32_t* size) = 0;
+
+    // While set, nothing is copied and a pending request is withdrawn. The pipeline's
+    // own flush (unlock) is what releases a delivery blocked in render.
+    virtual HRESULT SetFlush(bool flush) = 0;
+
+    // Allows exactly one sample (or one piece of a sample larger than the buffer) to be
+    // copied into the buffer.
+    virtual HRESULT RequestSample() = 0;
+
+    // Blocks until the requested sample was copied (S_OK) or the stream has ended
+    // (S_FALSE: end of stream or a streaming failure). A wait that ends without a sample
+    // withdraws the request, so nothing is copied behind the caller's back.
+    virtual HRESULT WaitForSample() = 0;
+
+    // The destination of every copy; the sink never frees it. E_INVALIDARG if either is 0.
+    virtual HRESULT SetBuffer(uint32_t size, uint8_t* buffer) = 0;
+
+    // Bytes copied by the last delivery; with reset the value is then set to 0.
+    virtual HRESULT GetDataLength(bool reset, uint32_t* length) = 0;
+
+    // Times of the last delivery in 100-ns units; with reset both are then set to 0.
+    virtual HRESULT GetTimes(bool reset, MediaTime* start, MediaTime* stop) = 0;
+
+    // Ends the stream as its end would: a waiting or later WaitForSample returns S_FALSE
+    // until the next flush. Called from any thread (the pipeline's bus on a failure).
+    virtual HRESULT AbortStream() = 0;
+
+    // Whether the frame rate in the decoded video's caps can be trusted. Decoders make
+    // up a rate when the container gave them none; the sink then ignores the caps'
+    // rate and the decoder's durations. Called on a streaming thread before the caps
+    // reach the sink.
+    virtual HRESULT SetFrameRateTrusted(bool trusted) = 0;
+
+    // Start of the first segment the sink received, in nanoseconds of the upstream
+    // time line: where the stream's running time 0 lies. S_FALSE before any segment.
+    virtual HRESULT GetStreamOrigin(uint64_t* originNs) = 0;
+
+protected:
+    ~IMediaReaderControl() = default;
+};
+
+}  // namespace klova

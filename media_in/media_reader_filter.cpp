@@ -1,0 +1,506 @@
+#include "media_in/media_reader_filter.h"
+
+#include "media_in/media_type_caps.h"
+
+#include <algorithm>
+#include <cstring>
+
+GST_DEBUG_CATEGORY_EXTERN(klova_media_reader_debug);
+#define GST_CAT_DEFAULT klova_media_reader_debug
+
+namespace klova {
+
+namespace {
+
+MediaTime NsToMediaTime(guint64 ns)
+{
+    return static_cast<MediaTime>((ns + 50) / 100);
+}
+
+// Copies bytes [offset, offset + length) of the bottom-up DIB image of a top-down
+// frame into dst. Row padding of the DIB is zero-filled.
+void CopyBottomUp(const GstVideoFrame& frame, uint32_t offset, uint32_t length, uint8_t* dst)
+{
+    const int32_t width = GST_VIDEO_FRAME_WIDTH(&frame);
+    const int32_t height = GST_VIDEO_FRAME_HEIGHT(&frame);
+    const auto* src = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+    const ptrdiff_t srcStride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+    const uint32_t rowBytes = static_cast<uint32_t>(width) * 3;
+    const uint32_t dstStride = static_cast<uint32_t>(DibStride(width));
+
+    uint32_t position = offset;
+    const uint32_t end = offset + length;
+    while (position < end) {
+        const uint32_t row = position / dstStride;
+        const uint32_t column = position % dstStride;
+        const uint32_t chunk = std::min(dstStride - column, end - position);
+        const uint32_t copied = column < rowBytes ? std::min(chunk, rowBytes - column) : 0;
+        const uint8_t* srcRow = src + static_cast<ptrdiff_t>(height - 1 - static_cast<int32_t>(row)) * srcStride;
+        uint8_t* out = dst + (position - offset);
+        std::memcpy(out, srcRow + column, copied);
+        std::memset(out + copied, 0, chunk - copied);
+        position += chunk;
+    }
+}
+
+// Caps that hold a connected format fixed: later renegotiation may change anything
+// but the frame size or the sample layout the reader's buffer was made for.
+GstPtr<GstCaps> PinnedCaps(const MediaType& type)
+{
+    if (type.majortype == MajorType::Video) {
+        const BITMAPINFOHEADER& bitmap = type.videoInfo.bmiHeader;
+        return adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                                         bitmap.biWidth, "height", G_TYPE_INT, bitmap.biHeight, nullptr));
+    }
+    const WAVEFORMATEX& wave = type.waveFormat;
+    return adopt(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, wave.wBitsPerSample == 8 ? "U8" : "S16LE",
+                                     "layout", G_TYPE_STRING, "interleaved", "rate", G_TYPE_INT,
+                                     static_cast<int>(wave.nSamplesPerSec), "channels", G_TYPE_INT,
+                                     static_cast<int>(wave.nChannels), nullptr));
+}
+
+}  // namespace
+
+MediaReaderFilter::MediaReaderFilter(GstBaseSink* owner) : owner_(owner)
+{
+    gst_video_info_init(&videoInfo_);
+    gst_video_info_init(&heldInfo_);
+}
+
+MediaReaderFilter::~MediaReaderFilter() = default;
+
+HRESULT MediaReaderFilter::CheckMediaType(const MediaType& preferred, FormatType requiredFormat,
+                                          const MediaType* proposed)
+{
+    if (!proposed)
+        return E_POINTER;
+    const bool partial = preferred.majortype == MajorType::None || preferred.formattype == FormatType::None;
+    if (!partial)
+        return SameMediaType(preferred, *proposed) ? S_OK : S_FALSE;
+
+    if (preferred.majortype != MajorType::None && proposed->majortype != preferred.majortype)
+        return S_FALSE;
+    if (preferred.subtype != SubType::None && proposed->subtype != preferred.subtype)
+        return S_FALSE;
+    if (preferred.formattype != FormatType::None) {
+        MediaType blockOnly = *proposed;
+        blockOnly.majortype = preferred.majortype;
+        blockOnly.subtype = preferred.subtype;
+        if (!SameMediaType(preferred, blockOnly))
+            return S_FALSE;
+    }
+    if (requiredFormat == FormatType::None)
+        return S_OK;
+    return proposed->formattype == requiredFormat ? S_OK : S_FALSE;
+}
+
+// --- IMediaReaderControl -------------------------------------------------------------
+
+HRESULT MediaReaderFilter::SetPreferredType(const MediaType* type, const FormatType* requiredFormat)
+{
+    if (!type || !requiredFormat)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    preferred_ = *type;
+    requiredFormat_ = *requiredFormat;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetConnectedType(MediaType* type)
+{
+    if (!type)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *type = connected_;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetBufferSize(uint32_t* size)
+{
+    if (!size)
+        return E_INVALIDARG;
+    std::lock_guard lock(mutex_);
+    *size = 0;
+    if (connected_.formattype == FormatType::VideoInfo) {
+        *size = connected_.videoInfo.bmiHeader.biSizeImage;
+    } else if (connected_.formattype == FormatType::WaveFormatEx) {
+        // A quarter second, rounded up to whole blocks.
+        const uint32_t blocks = (connected_.waveFormat.nSamplesPerSec + 3) / 4;
+        *size = blocks * connected_.waveFormat.nBlockAlign;
+    }
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::SetFlush(bool flush)
+{
+    {
+        std::lock_guard lock(mutex_);
+        flushing_ = flush;
+        if (flush)
+            requested_ = false;
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::RequestSample()
+{
+    {
+        std::lock_guard lock(mutex_);
+        requested_ = true;
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::WaitForSample()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return delivered_ || ((ended_ || aborted_) && !copying_); });
+    if (delivered_) {
+        delivered_ = false;
+        return S_OK;
+    }
+    requested_ = false;
+    return S_FALSE;
+}
+
+HRESULT MediaReaderFilter::SetBuffer(uint32_t size, uint8_t* buffer)
+{
+    if (size == 0 || !buffer)
+        return E_INVALIDARG;
+    std::lock_guard lock(mutex_);
+    bufferSize_ = size;
+    buffer_ = buffer;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetDataLength(bool reset, uint32_t* length)
+{
+    if (!length)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *length = lastLength_;
+    if (reset)
+        lastLength_ = 0;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetTimes(bool reset, MediaTime* start, MediaTime* stop)
+{
+    if (!start || !stop)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *start = lastStart_;
+    *stop = lastStop_;
+    if (reset) {
+        lastStart_ = 0;
+        lastStop_ = 0;
+    }
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::AbortStream()
+{
+    {
+        std::lock_guard lock(mutex_);
+        aborted_ = true;
+    }
+    changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::SetFrameRateTrusted(bool trusted)
+{
+    std::lock_guard lock(mutex_);
+    frameRateTrusted_ = trusted;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetStreamOrigin(uint64_t* originNs)
+{
+    if (!originNs)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *originNs = originNs_;
+    return originKnown_ ? S_OK : S_FALSE;
+}
+
+// --- GstBaseSink ---------------------------------------------------------------------
+
+GstCaps* MediaReaderFilter::QueryCaps(GstCaps* filter)
+{
+    GstPtr<GstCaps> caps;
+    {
+        std::lock_guard lock(mutex_);
+        caps = pinnedCaps_ ? adopt(gst_caps_ref(pinnedCaps_.get())) : CapsFromMediaType(preferred_);
+    }
+    if (filter)
+        return gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST);
+    return caps.release();
+}
+
+MediaTime MediaReaderFilter::LoneFrameDuration() const
+{
+    gint64 durationNs = 0;
+    gint64 frames = 0;
+    if (gst_pad_peer_query_duration(owner_->sinkpad, GST_FORMAT_TIME, &durationNs) &&
+        gst_pad_peer_query_duration(owner_->sinkpad, GST_FORMAT_DEFAULT, &frames) && durationNs > 0 && frames > 0)
+        return NsToMediaTime(static_cast<guint64>(durationNs)) / frames;
+    return 0;
+}
+
+bool MediaReaderFilter::SetCaps(GstCaps* caps)
+{
+    MediaType proposed = MediaTypeFromCaps(caps);
+    std::unique_lock lock(mutex_);
+    if (CheckMediaType(preferred_, requiredFormat_, &proposed) != S_OK) {
+        GST_WARNING_OBJECT(owner_, "refusing caps %" GST_PTR_FORMAT, static_cast<gpointer>(caps));
+        return false;
+    }
+    if (pinnedCaps_ && !gst_caps_can_intersect(caps, pinnedCaps_.get())) {
+        GST_WARNING_OBJECT(owner_, "refusing a change of format to %" GST_PTR_FORMAT, static_cast<gpointer>(caps));
+        return false;
+    }
+
+    isVideo_ = proposed.majortype == MajorType::Video;
+    if (isVideo_) {
+        if (!gst_video_info_from_caps(&videoInfo_, caps))
+            return false;
+        const bool trusted = frameRateTrusted_;
+        if (!trusted) {
+            proposed.videoInfo.AvgTimePerFrame = 0;
+            proposed.videoInfo.dwBitRate = 0;
+        }
+        const MediaTime nominal = proposed.videoInfo.AvgTimePerFrame;
+        lock.unlock();
+        // Asked upstream, so not under the lock.
+        const MediaTime lone = nominal == 0 ? LoneFrameDuration() : 0;
+        frameTimer_.Configure(nominal, trusted, lone);
+        lock.lock();
+    } else if (proposed.formattype == FormatType::WaveFormatEx) {
+        audioBlockAlign_ = proposed.waveFormat.nBlockAlign;
+        audioRate_ = proposed.waveFormat.nSamplesPerSec;
+    }
+
+    if (!pinnedCaps_) {
+        connected_ = proposed;
+        if (proposed.formattype != FormatType::None)
+            pinnedCaps_ = PinnedCaps(proposed);
+    }
+    GST_DEBUG_OBJECT(owner_, "connected with %" GST_PTR_FORMAT, static_cast<gpointer>(caps));
+    return true;
+}
+
+std::optional<MediaTime> MediaReaderFilter::RunningTime(GstClockTime pts) const
+{
+    // The segment is written by this same streaming thread.
+    const GstSegment& segment = owner_->segment;
+    if (!GST_CLOCK_TIME_IS_VALID(pts) || segment.format != GST_FORMAT_TIME)
+        return std::nullopt;
+    guint64 runningNs = 0;
+    const int sign = gst_segment_to_running_time_full(&segment, GST_FORMAT_TIME, pts, &runningNs);
+    if (sign > 0)
+        return NsToMediaTime(runningNs);
+    if (sign < 0)
+        return 0;  // starts before the segment: clipped to its start
+    return std::nullopt;
+}
+
+GstFlowReturn MediaReaderFilter::WaitForRequest()
+{
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return (requested_ && !flushing_) || unlocked_; });
+            if (!unlocked_) {
+                requested_ = false;
+                copying_ = true;
+                return GST_FLOW_OK;
+            }
+        }
+        // Flushing or leaving PLAYING: the base class decides whether the sample is
+        // dropped (flushing) or kept for when the pipeline plays again.
+        const GstFlowReturn flow = gst_base_sink_wait_preroll(owner_);
+        if (flow != GST_FLOW_OK)
+            return flow;
+    }
+}
+
+void MediaReaderFilter::Publish(uint32_t length, MediaTime start, MediaTime stop)
+{
+    {
+        std::lock_guard lock(mutex_);
+        lastLength_ = length;
+        lastStart_ = start;
+        lastStop_ = stop;
+        copying_ = false;
+        delivered_ = true;
+    }
+    changed_.notify_all();
+}
+
+GstFlowReturn MediaReaderFilter::Render(GstBuffer* buffer)
+{
+    if (!buffer)
+        return GST_FLOW_ERROR;
+    {
+        std::lock_guard lock(mutex_);
+        if (!buffer_ || bufferSize_ == 0) {
+            GST_ELEMENT_ERROR(owner_, CORE, FAILED, (nullptr), ("no buffer was given to the sink"));
+            return GST_FLOW_ERROR;
+        }
+    }
+    return isVideo_ ? RenderVideo(buffer) : RenderAudio(buffer);
+}
+
+GstFlowReturn MediaReaderFilter::RenderVideo(GstBuffer* buffer)
+{
+    std::optional<MediaTime> duration;
+    if (GST_BUFFER_DURATION_IS_VALID(buffer))
+        duration = NsToMediaTime(GST_BUFFER_DURATION(buffer));
+    const std::optional<FrameTimer::Times> released = frameTimer_.Push(RunningTime(GST_BUFFER_PTS(buffer)), duration);
+    if (released && heldFrame_) {
+        const GstFlowReturn flow = DeliverVideo(heldFrame_.get(), heldInfo_, *released);
+        heldFrame_.reset();
+        if (flow != GST_FLOW_OK)
+            return flow;
+    }
+    heldFrame_.reset(gst_buffer_ref(buffer));
+    heldInfo_ = videoInfo_;
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times)
+{
+    GstVideoFrame frame;
+    GstVideoInfo mapInfo = info;
+    if (!gst_video_frame_map(&frame, &mapInfo, buffer, GST_MAP_READ)) {
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
+        return GST_FLOW_ERROR;
+    }
+    const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
+    const MediaTime length = times.stop - times.start;
+    GstFlowReturn flow = GST_FLOW_OK;
+    // One piece per request; more than one only when a frame is larger than the buffer.
+    for (uint32_t offset = 0; offset < imageSize && flow == GST_FLOW_OK;) {
+        flow = WaitForRequest();
+        if (flow != GST_FLOW_OK)
+            break;
+        const uint32_t piece = std::min(imageSize - offset, bufferSize_);
+        CopyBottomUp(frame, offset, piece, buffer_);
+        const MediaTime pieceStart = times.start + length * offset / imageSize;
+        const MediaTime pieceStop = times.start + length * (offset + piece) / imageSize;
+        Publish(piece, pieceStart, pieceStop);
+        offset += piece;
+    }
+    gst_video_frame_unmap(&frame);
+    return flow;
+}
+
+GstFlowReturn MediaReaderFilter::RenderAudio(GstBuffer* buffer)
+{
+    if (audioBlockAlign_ == 0 || audioRate_ == 0) {
+        GST_ELEMENT_ERROR(owner_, CORE, NEGOTIATION, (nullptr), ("audio arrived before its format"));
+        return GST_FLOW_ERROR;
+    }
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map an audio buffer"));
+        return GST_FLOW_ERROR;
+    }
+    const MediaTime start = RunningTime(GST_BUFFER_PTS(buffer)).value_or(nextAudioStart_.value_or(0));
+    const auto timeOfByte = [&](uint64_t bytes) {
+        const uint64_t samples = bytes / audioBlockAlign_;
+        return start + static_cast<MediaTime>(gst_util_uint64_scale_int_round(samples, kUnitsPerSecond, audioRate_));
+    };
+    const auto total = static_cast<uint32_t>(map.size);
+    GstFlowReturn flow = GST_FLOW_OK;
+    // Pieces are whole blocks: the buffer size is.
+    for (uint32_t offset = 0; offset < total;) {
+        flow = WaitForRequest();
+        if (flow != GST_FLOW_OK)
+            break;
+        const uint32_t piece = std::min(total - offset, bufferSize_);
+        std::memcpy(buffer_, map.data + offset, piece);
+        Publish(piece, timeOfByte(offset), timeOfByte(offset + piece));
+        offset += piece;
+    }
+    nextAudioStart_ = timeOfByte(total);
+    gst_buffer_unmap(buffer, &map);
+    return flow;
+}
+
+void MediaReaderFilter::Unlock()
+{
+    {
+        std::lock_guard lock(mutex_);
+        unlocked_ = true;
+    }
+    changed_.notify_all();
+}
+
+void MediaReaderFilter::UnlockStop()
+{
+    std::lock_guard lock(mutex_);
+    unlocked_ = false;
+}
+
+void MediaReaderFilter::ResetStream()
+{
+    heldFrame_.reset();
+    frameTimer_.Reset();
+    nextAudioStart_.reset();
+}
+
+void MediaReaderFilter::Stop()
+{
+    ResetStream();
+}
+
+bool MediaReaderFilter::BeforeEvent(GstEvent* event)
+{
+    switch (GST_EVENT_TYPE(event)) {
+    case GST_EVENT_SEGMENT: {
+        const GstSegment* segment = nullptr;
+        gst_event_parse_segment(event, &segment);
+        std::lock_guard lock(mutex_);
+        if (!originKnown_ && segment->format == GST_FORMAT_TIME) {
+            originKnown_ = true;
+            originNs_ = segment->start;
+        }
+        return true;
+    }
+    case GST_EVENT_EOS: {
+        // The last frame has no successor to time it by.
+        const std::optional<FrameTimer::Times> last = isVideo_ ? frameTimer_.Finish() : std::nullopt;
+        if (last && heldFrame_) {
+            const GstFlowReturn flow = DeliverVideo(heldFrame_.get(), heldInfo_, *last);
+            heldFrame_.reset();
+            return flow == GST_FLOW_OK;
+        }
+        return true;
+    }
+    default:
+        return true;
+    }
+}
+
+void MediaReaderFilter::AfterEvent(GstEventType type, bool handled)
+{
+    if (type == GST_EVENT_EOS && handled) {
+        {
+            std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    } else if (type == GST_EVENT_FLUSH_STOP) {
+        // Serialised with the streaming thread: nothing is rendering now.
+        ResetStream();
+        std::lock_guard lock(mutex_);
+        ended_ = false;
+        aborted_ = false;
+    }
+}
+
+}  // namespace klova

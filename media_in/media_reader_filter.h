@@ -1,0 +1,118 @@
+// The state and behaviour of the "MediaReader" sink: hands one decoded sample at a
+// time to an input reader, on request, copying it into the reader's own buffer.
+// The GObject element (MediaReaderSink) owns one instance and forwards its virtual
+// methods here.
+#pragma once
+
+#include "media_in/frame_timer.h"
+#include "media_in/media_reader_control.h"
+#include "media_in/media_type.h"
+#include "platform/gst_ptr.h"
+
+#include <gst/audio/audio.h>
+#include <gst/base/gstbasesink.h>
+#include <gst/video/video.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+
+namespace klova {
+
+// Threads: the IMediaReaderControl operations run on the engine thread (AbortStream on
+// any thread); Render, SetCaps and the event hooks on the streaming thread; Unlock and
+// UnlockStop on whichever thread changes state or flushes. mutex_ guards everything
+// both sides touch; the render-side state (timer, held frame, stream formats) belongs
+// to the streaming thread.
+//
+// Hand-off: RequestSample sets requested_; Render consumes it, copies into the buffer
+// outside the lock (the reader is blocked in WaitForSample and does not touch the
+// buffer), then publishes length and times and sets delivered_. One sample in flight.
+class MediaReaderFilter final : public IMediaReaderControl {
+public:
+    explicit MediaReaderFilter(GstBaseSink* owner);
+    ~MediaReaderFilter();
+    MediaReaderFilter(const MediaReaderFilter&) = delete;
+    MediaReaderFilter& operator=(const MediaReaderFilter&) = delete;
+
+    // Whether a proposed type is acceptable: S_OK to accept, S_FALSE to refuse,
+    // E_POINTER for null. A preferred type whose majortype or formattype is None only
+    // has to match where it is specified, and then the proposed type must carry the
+    // required format type (unless that is None); a fully specified preferred type
+    // must be matched exactly, format block included.
+    static HRESULT CheckMediaType(const MediaType& preferred, FormatType requiredFormat, const MediaType* proposed);
+
+    // IMediaReaderControl
+    HRESULT SetPreferredType(const MediaType* type, const FormatType* requiredFormat) override;
+    HRESULT GetConnectedType(MediaType* type) override;
+    HRESULT GetBufferSize(uint32_t* size) override;
+    HRESULT SetFlush(bool flush) override;
+    HRESULT RequestSample() override;
+    HRESULT WaitForSample() override;
+    HRESULT SetBuffer(uint32_t size, uint8_t* buffer) override;
+    HRESULT GetDataLength(bool reset, uint32_t* length) override;
+    HRESULT GetTimes(bool reset, MediaTime* start, MediaTime* stop) override;
+    HRESULT AbortStream() override;
+    HRESULT SetFrameRateTrusted(bool trusted) override;
+    HRESULT GetStreamOrigin(uint64_t* originNs) override;
+
+    // GstBaseSink virtual methods. QueryCaps returns a new reference.
+    GstCaps* QueryCaps(GstCaps* filter);
+    bool SetCaps(GstCaps* caps);
+    GstFlowReturn Render(GstBuffer* buffer);
+    void Unlock();
+    void UnlockStop();
+    void Stop();
+
+    // Event hooks around the base class's handling. BeforeEvent may deliver the held
+    // frame at the end of the stream (and block for it); false means the event is to
+    // be refused because the sink is flushing.
+    bool BeforeEvent(GstEvent* event);
+    void AfterEvent(GstEventType type, bool handled);
+
+private:
+    GstFlowReturn RenderVideo(GstBuffer* buffer);
+    GstFlowReturn RenderAudio(GstBuffer* buffer);
+    GstFlowReturn DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times);
+    GstFlowReturn WaitForRequest();
+    void Publish(uint32_t length, MediaTime start, MediaTime stop);
+    std::optional<MediaTime> RunningTime(GstClockTime pts) const;
+    MediaTime LoneFrameDuration() const;
+    void ResetStream();
+
+    GstBaseSink* const owner_;  // owns this object
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    MediaType preferred_;
+    FormatType requiredFormat_ = FormatType::None;
+    MediaType connected_;
+    GstPtr<GstCaps> pinnedCaps_;  // what the sink takes once connected
+    uint8_t* buffer_ = nullptr;   // borrowed from the reader
+    uint32_t bufferSize_ = 0;
+    uint32_t lastLength_ = 0;
+    MediaTime lastStart_ = 0;
+    MediaTime lastStop_ = 0;
+    bool requested_ = false;
+    bool copying_ = false;  // a request was taken and its copy is under way
+    bool delivered_ = false;
+    bool ended_ = false;    // end of stream reached the sink
+    bool aborted_ = false;  // a streaming failure ended the stream
+    bool flushing_ = false; // SetFlush(true)
+    bool unlocked_ = false; // the pipeline asked render to give up (flush or state change)
+    bool frameRateTrusted_ = true;
+    bool originKnown_ = false;
+    uint64_t originNs_ = 0;
+
+    // Streaming-thread state.
+    bool isVideo_ = false;
+    GstVideoInfo videoInfo_;
+    uint32_t audioBlockAlign_ = 0;
+    uint32_t audioRate_ = 0;
+    std::optional<MediaTime> nextAudioStart_;
+    FrameTimer frameTimer_;
+    GstPtr<GstBuffer> heldFrame_;  // the frame whose duration waits for the next time stamp
+    GstVideoInfo heldInfo_;
+};
+
+}  // namespace klova

@@ -1,0 +1,183 @@
+#include "media_in/media_reader_sink.h"
+
+#include "media_in/media_reader_filter.h"
+
+#include <gst/base/gstbasesink.h>
+
+#include <exception>
+#include <mutex>
+#include <new>
+
+GST_DEBUG_CATEGORY(klova_media_reader_debug);
+#define GST_CAT_DEFAULT klova_media_reader_debug
+
+using klova::MediaReaderFilter;
+
+G_BEGIN_DECLS
+#define MEDIA_TYPE_READER_SINK (media_reader_sink_get_type())
+G_DECLARE_FINAL_TYPE(MediaReaderSink, media_reader_sink, MEDIA, READER_SINK, GstBaseSink)
+G_END_DECLS
+
+struct _MediaReaderSink {
+    GstBaseSink parent;
+    MediaReaderFilter* impl;  // owned; null only if its construction failed
+};
+
+G_DEFINE_TYPE(MediaReaderSink, media_reader_sink, GST_TYPE_BASE_SINK)
+
+namespace {
+
+GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS("video/x-raw, format=(string)BGR; "
+                    "audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved"));
+
+MediaReaderFilter* Impl(GstBaseSink* sink)
+{
+    return MEDIA_READER_SINK(sink)->impl;
+}
+
+// No exception may leave a callback into C: report it as an element error instead.
+void ReportException(GstBaseSink* sink, const char* where)
+{
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: %s", where, error.what()));
+    } catch (...) {
+        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: unknown failure", where));
+    }
+}
+
+GstCaps* QueryCapsTrampoline(GstBaseSink* sink, GstCaps* filter)
+{
+    try {
+        if (MediaReaderFilter* impl = Impl(sink))
+            return impl->QueryCaps(filter);
+    } catch (...) {
+        ReportException(sink, "caps query");
+    }
+    return gst_caps_new_empty();
+}
+
+gboolean SetCapsTrampoline(GstBaseSink* sink, GstCaps* caps)
+{
+    try {
+        if (MediaReaderFilter* impl = Impl(sink))
+            return impl->SetCaps(caps);
+    } catch (...) {
+        ReportException(sink, "set caps");
+    }
+    return FALSE;
+}
+
+GstFlowReturn RenderTrampoline(GstBaseSink* sink, GstBuffer* buffer)
+{
+    try {
+        if (MediaReaderFilter* impl = Impl(sink))
+            return impl->Render(buffer);
+    } catch (...) {
+        ReportException(sink, "render");
+    }
+    return GST_FLOW_ERROR;
+}
+
+gboolean UnlockTrampoline(GstBaseSink* sink)
+{
+    if (MediaReaderFilter* impl = Impl(sink))
+        impl->Unlock();
+    return TRUE;
+}
+
+gboolean UnlockStopTrampoline(GstBaseSink* sink)
+{
+    if (MediaReaderFilter* impl = Impl(sink))
+        impl->UnlockStop();
+    return TRUE;
+}
+
+gboolean StopTrampoline(GstBaseSink* sink)
+{
+    if (MediaReaderFilter* impl = Impl(sink))
+        impl->Stop();
+    return TRUE;
+}
+
+gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
+{
+    MediaReaderFilter* impl = Impl(sink);
+    const GstEventType type = GST_EVENT_TYPE(event);
+    try {
+        if (impl && !impl->BeforeEvent(event)) {
+            gst_event_unref(event);
+            return FALSE;
+        }
+    } catch (...) {
+        ReportException(sink, "event");
+        gst_event_unref(event);
+        return FALSE;
+    }
+    const gboolean handled = GST_BASE_SINK_CLASS(media_reader_sink_parent_class)->event(sink, event);
+    if (impl)
+        impl->AfterEvent(type, handled);
+    return handled;
+}
+
+}  // namespace
+
+static void media_reader_sink_init(MediaReaderSink* self)
+{
+    self->impl = new (std::nothrow) MediaReaderFilter(GST_BASE_SINK(self));
+    // No clock: samples go out as fast as they are asked for.
+    gst_base_sink_set_sync(GST_BASE_SINK(self), FALSE);
+    gst_base_sink_set_qos_enabled(GST_BASE_SINK(self), FALSE);
+    gst_base_sink_set_last_sample_enabled(GST_BASE_SINK(self), FALSE);
+}
+
+static void media_reader_sink_finalize(GObject* object)
+{
+    delete MEDIA_READER_SINK(object)->impl;
+    G_OBJECT_CLASS(media_reader_sink_parent_class)->finalize(object);
+}
+
+static void media_reader_sink_class_init(MediaReaderSinkClass* klass)
+{
+    G_OBJECT_CLASS(klass)->finalize = media_reader_sink_finalize;
+
+    GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
+    gst_element_class_add_static_pad_template(elementClass, &sinkTemplate);
+    gst_element_class_set_static_metadata(elementClass, "MediaReader", "Sink/Video/Audio",
+                                          "Hands decoded samples to an input reader on request",
+                                          "KLOVA Video Converter");
+
+    GstBaseSinkClass* sinkClass = GST_BASE_SINK_CLASS(klass);
+    sinkClass->get_caps = QueryCapsTrampoline;
+    sinkClass->set_caps = SetCapsTrampoline;
+    sinkClass->render = RenderTrampoline;
+    sinkClass->unlock = UnlockTrampoline;
+    sinkClass->unlock_stop = UnlockStopTrampoline;
+    sinkClass->stop = StopTrampoline;
+    sinkClass->event = EventTrampoline;
+}
+
+namespace klova {
+
+bool RegisterMediaReaderSink()
+{
+    static std::once_flag once;
+    static bool registered = false;
+    std::call_once(once, [] {
+        GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "mediareader", 0, "KLOVA MediaReader sink");
+        registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, MEDIA_TYPE_READER_SINK);
+    });
+    return registered;
+}
+
+IMediaReaderControl* MediaReaderControlOf(GstElement* element)
+{
+    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, MEDIA_TYPE_READER_SINK))
+        return nullptr;
+    return MEDIA_READER_SINK(element)->impl;
+}
+
+}  // namespace klova

@@ -1,0 +1,35 @@
+// The media-type record the input readers are asked for and answer with: a major
+// type, a subtype and one format block (a VIDEOINFOHEADER or a WAVEFORMATEX).
+#pragma once
+
+#include "platform/media_types.h"
+
+#include <cstdint>
+
+namespace klova {
+
+enum class MajorType { None, Video, Audio };
+enum class SubType { None, RGB24, PCM };
+enum class FormatType { None, VideoInfo, WaveFormatEx };  // None: no format block, "any format"
+
+struct MediaType {
+    MajorType majortype = MajorType::None;
+    SubType subtype = SubType::None;
+    FormatType formattype = FormatType::None;
+    bool bFixedSizeSamples = false;
+    bool bTemporalCompression = false;
+    uint32_t lSampleSize = 0;
+    VIDEOINFOHEADER videoInfo;  // meaningful when formattype == VideoInfo
+    WAVEFORMATEX waveFormat;    // meaningful when formattype == WaveFormatEx
+};
+
+// Same major type, subtype, format type and format block (the block of the format
+// type only; the other one is ignored).
+bool SameMediaType(const MediaType& a, const MediaType& b);
+
+// Uncompressed 24-bit video with a VIDEOINFOHEADER of any size and rate.
+extern const MediaType VideoRequestType;
+// PCM audio with a WAVEFORMATEX of any rate, depth and channel count.
+extern const MediaType AudioRequestType;
+
+}  // namespace klova

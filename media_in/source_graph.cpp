@@ -1,0 +1,302 @@
+#include "media_in/source_graph.h"
+
+#include "media_in/media_type_caps.h"
+
+#include <cstring>
+
+GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
+#define GST_CAT_DEFAULT source_graph_debug
+
+namespace klova {
+
+namespace {
+
+// decodebin's autoplug-select answers (GstAutoplugSelectResult).
+constexpr int kAutoplugTry = 0;
+constexpr int kAutoplugExpose = 1;
+
+enum class CapsKind { Video, Audio, Other };
+
+CapsKind KindOfCaps(const GstCaps* caps)
+{
+    if (!caps || gst_caps_get_size(caps) == 0)
+        return CapsKind::Other;
+    const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    if (g_str_has_prefix(name, "video/") || g_str_has_prefix(name, "image/"))
+        return CapsKind::Video;
+    if (g_str_has_prefix(name, "audio/"))
+        return CapsKind::Audio;
+    return CapsKind::Other;
+}
+
+bool IsRawOf(const GstCaps* caps, SourceGraph::Kind kind)
+{
+    if (!caps || gst_caps_get_size(caps) == 0)
+        return false;
+    const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
+    return g_str_equal(name, kind == SourceGraph::Kind::Video ? "video/x-raw" : "audio/x-raw");
+}
+
+void InitDebug()
+{
+    static gsize once = 0;
+    if (g_once_init_enter(&once)) {
+        GST_DEBUG_CATEGORY_INIT(source_graph_debug, "klovasource", 0, "KLOVA input pipelines");
+        g_once_init_leave(&once, 1);
+    }
+}
+
+}  // namespace
+
+SourceGraph::SourceGraph(Kind kind, GstElement* sink, IMediaReaderControl& control)
+    : kind_(kind), control_(control), sink_(retain(sink))
+{
+    InitDebug();
+}
+
+SourceGraph::~SourceGraph()
+{
+    if (pipeline_) {
+        // Joins the streaming threads; a render blocked in the sink is released by the
+        // state change (unlock, then flushing).
+        gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
+    }
+    if (decodebin_)
+        g_signal_handlers_disconnect_by_data(decodebin_.get(), this);
+    if (bus_)
+        gst_bus_set_sync_handler(bus_.get(), nullptr, nullptr, nullptr);
+}
+
+HRESULT SourceGraph::Build(const std::string& fileName)
+{
+    pipeline_ = retain(gst_pipeline_new("klova-source"));
+    GstPtr<GstElement> source = MakeElement("filesrc");
+    decodebin_ = MakeElement("decodebin");
+    GstPtr<GstElement> convert;
+    GstPtr<GstElement> resize;
+    GstPtr<GstElement> filter = MakeElement("capsfilter");
+    if (kind_ == Kind::Video) {
+        convert = MakeElement("videoconvert");
+        resize = MakeElement("videoscale");
+    } else {
+        convert = MakeElement("audioconvert");
+        resize = MakeElement("audioresample");
+    }
+    if (!pipeline_ || !source || !decodebin_ || !convert || !resize || !filter || !sink_)
+        return E_FAIL;
+
+    // The pipeline never waits for a clock: it runs as fast as samples are asked for.
+    gst_pipeline_use_clock(GST_PIPELINE(pipeline_.get()), nullptr);
+    bus_ = adopt(gst_pipeline_get_bus(GST_PIPELINE(pipeline_.get())));
+    gst_bus_set_sync_handler(bus_.get(), &SourceGraph::BusThunk, this, nullptr);
+
+    g_object_set(source.get(), "location", fileName.c_str(), nullptr);
+    GstPtr<GstCaps> caps;
+    if (kind_ == Kind::Video) {
+        g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
+        caps = adopt(gst_caps_from_string("video/x-raw, format=(string)BGR"));
+    } else {
+        caps = adopt(gst_caps_from_string("audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved"));
+    }
+    g_object_set(filter.get(), "caps", caps.get(), nullptr);
+    g_object_set(sink_.get(), "sync", FALSE, nullptr);
+
+    g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
+    g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
+    g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
+
+    GstBin* bin = GST_BIN(pipeline_.get());
+    gst_bin_add_many(bin, source.get(), decodebin_.get(), convert.get(), resize.get(), filter.get(), sink_.get(),
+                     nullptr);
+    if (!gst_element_link(source.get(), decodebin_.get()) ||
+        !gst_element_link_many(convert.get(), resize.get(), filter.get(), sink_.get(), nullptr))
+        return E_FAIL;
+    converterInput_ = std::move(convert);
+    return S_OK;
+}
+
+HRESULT SourceGraph::Preroll()
+{
+    const GstStateChangeReturn change = gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
+    if (change == GST_STATE_CHANGE_FAILURE)
+        return E_FAIL;
+    std::unique_lock lock(mutex_);
+    if (change == GST_STATE_CHANGE_ASYNC)
+        changed_.wait(lock, [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); });
+    if (failed_ || !linked_) {
+        GST_INFO("no stream of the requested kind could be prerolled");
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT SourceGraph::Run()
+{
+    return gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE ? E_FAIL : S_OK;
+}
+
+bool SourceGraph::Seek(uint64_t positionNs)
+{
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    return gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, static_cast<gint64>(positionNs));
+}
+
+bool SourceGraph::QueryDuration(GstFormat format, int64_t* value) const
+{
+    // Asked of the reader's sink alone: the pipeline would answer with the longest of
+    // all its streams, in whatever unit each stream counts.
+    gint64 answer = 0;
+    if (!gst_element_query_duration(sink_.get(), format, &answer) || answer < 0)
+        return false;
+    *value = answer;
+    return true;
+}
+
+void SourceGraph::Fail()
+{
+    {
+        std::lock_guard lock(mutex_);
+        failed_ = true;
+    }
+    changed_.notify_all();
+}
+
+void SourceGraph::OnPadAdded(GstPad* pad)
+{
+    GstPtr<GstCaps> caps = adopt(gst_pad_get_current_caps(pad));
+    if (!caps)
+        caps = adopt(gst_pad_query_caps(pad, nullptr));
+    bool render = false;
+    if (IsRawOf(caps.get(), kind_)) {
+        std::lock_guard lock(mutex_);
+        render = !linked_;
+        linked_ = true;
+    }
+    if (!render) {
+        LinkToFakeSink(pad);
+        return;
+    }
+    GstPtr<GstPad> input = adopt(gst_element_get_static_pad(converterInput_.get(), "sink"));
+    const GstPadLinkReturn link = gst_pad_link(pad, input.get());
+    if (GST_PAD_LINK_FAILED(link)) {
+        GST_WARNING("cannot link the decoded stream: %s", gst_pad_link_get_name(link));
+        Fail();
+    }
+}
+
+void SourceGraph::LinkToFakeSink(GstPad* pad)
+{
+    // Streams nobody renders must neither hold up preroll nor make the demuxer stop
+    // with not-linked.
+    GstPtr<GstElement> fake = MakeElement("fakesink");
+    if (!fake) {
+        Fail();
+        return;
+    }
+    g_object_set(fake.get(), "sync", FALSE, "async", FALSE, "enable-last-sample", FALSE, nullptr);
+    gst_bin_add(GST_BIN(pipeline_.get()), fake.get());
+    gst_element_sync_state_with_parent(fake.get());
+    GstPtr<GstPad> input = adopt(gst_element_get_static_pad(fake.get(), "sink"));
+    if (GST_PAD_LINK_FAILED(gst_pad_link(pad, input.get())))
+        GST_WARNING("cannot link an unused stream to a fakesink");
+}
+
+void SourceGraph::OnNoMorePads()
+{
+    {
+        std::lock_guard lock(mutex_);
+        noMorePads_ = true;
+    }
+    changed_.notify_all();
+}
+
+int SourceGraph::OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory)
+{
+    const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    if (!klass || std::strstr(klass, "Demux"))
+        return kAutoplugTry;
+    const CapsKind kind = KindOfCaps(caps);
+    const CapsKind wanted = kind_ == Kind::Video ? CapsKind::Video : CapsKind::Audio;
+    if (kind != wanted && kind != CapsKind::Other)
+        return kAutoplugExpose;  // the other kind is neither parsed nor decoded
+    if (kind_ == Kind::Video && kind == CapsKind::Video && std::strstr(klass, "Decoder")) {
+        // A decoder fed without a frame rate makes one up; the sink must not believe it.
+        int num = 0;
+        int den = 0;
+        control_.SetFrameRateTrusted(FrameRateFromCaps(caps, &num, &den));
+    }
+    return kAutoplugTry;
+}
+
+GstBusSyncReply SourceGraph::OnBusMessage(GstMessage* message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ERROR: {
+        GError* rawError = nullptr;
+        gchar* rawDebug = nullptr;
+        gst_message_parse_error(message, &rawError, &rawDebug);
+        GstPtr<GError> error(rawError);
+        GstPtr<gchar> debug(rawDebug);
+        GST_WARNING("pipeline error from %s: %s (%s)", GST_OBJECT_NAME(GST_MESSAGE_SRC(message)),
+                    error ? error->message : "", debug ? debug.get() : "");
+        // Before the first sample this fails the open; after it, it ends the stream.
+        Fail();
+        control_.AbortStream();
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        if (GST_MESSAGE_SRC(message) == GST_OBJECT(pipeline_.get())) {
+            {
+                std::lock_guard lock(mutex_);
+                prerolled_ = true;
+            }
+            changed_.notify_all();
+        }
+        break;
+    default:
+        break;
+    }
+    // Nobody pops the bus: every message is dealt with here.
+    return GST_BUS_DROP;
+}
+
+// The thunks are C callbacks: nothing may be thrown through them.
+void SourceGraph::PadAddedThunk(GstElement*, GstPad* pad, gpointer self)
+{
+    try {
+        static_cast<SourceGraph*>(self)->OnPadAdded(pad);
+    } catch (...) {
+        GST_ERROR("failure while linking a decoded stream");
+    }
+}
+
+void SourceGraph::NoMorePadsThunk(GstElement*, gpointer self)
+{
+    try {
+        static_cast<SourceGraph*>(self)->OnNoMorePads();
+    } catch (...) {
+        GST_ERROR("failure after the last decoded stream");
+    }
+}
+
+int SourceGraph::AutoplugSelectThunk(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory, gpointer self)
+{
+    try {
+        return static_cast<SourceGraph*>(self)->OnAutoplugSelect(caps, factory);
+    } catch (...) {
+        GST_ERROR("failure while choosing a decoder");
+        return kAutoplugTry;
+    }
+}
+
+GstBusSyncReply SourceGraph::BusThunk(GstBus*, GstMessage* message, gpointer self)
+{
+    try {
+        return static_cast<SourceGraph*>(self)->OnBusMessage(message);
+    } catch (...) {
+        GST_ERROR("failure while handling a pipeline message");
+        return GST_BUS_DROP;
+    }
+}
+
+}  // namespace klova

@@ -1,0 +1,75 @@
+// The decoding pipeline of one input reader: the file, decodebin, a converter to the
+// sink's format and the "mediareader" sink. Streams of the other kind are not decoded;
+// they and any further stream of the reader's kind end in fakesinks.
+#pragma once
+
+#include "media_in/media_reader_control.h"
+#include "platform/gst_ptr.h"
+#include "platform/media_types.h"
+
+#include <gst/gst.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+namespace klova {
+
+class SourceGraph {
+public:
+    enum class Kind { Video, Audio };
+
+    // sink: a "mediareader" element (a reference is taken); control: its interface.
+    SourceGraph(Kind kind, GstElement* sink, IMediaReaderControl& control);
+    ~SourceGraph();  // stops the pipeline, joining its streaming threads
+    SourceGraph(const SourceGraph&) = delete;
+    SourceGraph& operator=(const SourceGraph&) = delete;
+
+    // Creates and links the elements for the file. E_FAIL when an element is missing.
+    HRESULT Build(const std::string& fileName);
+
+    // Pauses the pipeline and waits until the sink has its first sample (or the end),
+    // or the pipeline failed, or the file turned out to have no stream of the kind.
+    HRESULT Preroll();
+
+    HRESULT Run();
+
+    // A flushing, accurate seek to a position on the upstream time line.
+    bool Seek(uint64_t positionNs);
+
+    // Duration of the reader's stream as the sink's upstream reports it.
+    bool QueryDuration(GstFormat format, int64_t* value) const;
+
+private:
+    // Called on streaming threads.
+    void OnPadAdded(GstPad* pad);
+    void OnNoMorePads();
+    int OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory);
+    GstBusSyncReply OnBusMessage(GstMessage* message);
+
+    void LinkToFakeSink(GstPad* pad);
+    void Fail();
+
+    static void PadAddedThunk(GstElement* element, GstPad* pad, gpointer self);
+    static void NoMorePadsThunk(GstElement* element, gpointer self);
+    static int AutoplugSelectThunk(GstElement* bin, GstPad* pad, GstCaps* caps, GstElementFactory* factory,
+                                   gpointer self);
+    static GstBusSyncReply BusThunk(GstBus* bus, GstMessage* message, gpointer self);
+
+    const Kind kind_;
+    IMediaReaderControl& control_;
+    GstPtr<GstElement> pipeline_;
+    GstPtr<GstElement> sink_;
+    GstPtr<GstElement> decodebin_;
+    GstPtr<GstElement> converterInput_;  // first element after decodebin
+    GstPtr<GstBus> bus_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool linked_ = false;       // the stream of the kind reached the converter
+    bool noMorePads_ = false;
+    bool prerolled_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace klova
