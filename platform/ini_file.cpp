@@ -123,7 +123,9 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
     if (!sectionFound) {
         if (!lines_.empty() && !Trim(lines_.back().text).empty())
             lines_.push_back(Line{"", lines_.back().section, "", false});
-        lines_.push_back(Line{"[" + std::string(section) + "]", std::string(section), "", true});
+        std::string header = "[";
+        header.append(section).append("]");
+        lines_.push_back(Line{std::move(header), std::string(section), "", true});
         insertAt = lines_.end();
     }
     lines_.insert(insertAt, Line{std::move(text), std::string(section), std::string(key), false});

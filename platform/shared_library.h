@@ -10,7 +10,12 @@ namespace klova {
 class SharedLibrary {
 public:
     SharedLibrary() = default;
-    explicit SharedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+    // RTLD_NODELETE: libraries that keep static tables (FFmpeg's) are not unmapped
+    // and mapped again for every use, which would strand those tables each time.
+    explicit SharedLibrary(const std::string& path)
+        : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE))
+    {
+    }
     ~SharedLibrary()
     {
         if (handle_)

@@ -1,0 +1,136 @@
+// klova-convert: the headless front end. Runs one conversion from the settings of a
+// profile and the command line, printing the statistics to standard error.
+#include "app/command_line.h"
+#include "app/failure_messages.h"
+#include "codecs/encoder_config_store.h"
+#include "engine/conversion_host.h"
+#include "engine/conversion_job.h"
+#include "media_out/win_media_profiles.h"
+#include "platform/app_paths.h"
+#include "platform/tick_clock.h"
+#include "resources/string_table.h"
+
+#include <gst/gst.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace klova {
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+extern "C" void OnStopSignal(int) { stopRequested = 1; }
+
+class HeadlessHost : public ConversionHost {
+public:
+    explicit HeadlessHost(const std::string& winMediaFolder) : winMediaLibrary_(winMediaFolder) {}
+
+    std::optional<std::u16string> ResolveMediaProfile(const std::string& mediaProfile) override
+    {
+        return klova::ResolveMediaProfile(winMediaLibrary_, mediaProfile);
+    }
+
+private:
+    WinMediaLibrary winMediaLibrary_;
+};
+
+// Prints the statistics block: rewritten in place on a terminal, as plain lines (at
+// most once a second) otherwise.
+class StatisticsPrinter {
+public:
+    StatisticsPrinter() : terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+    void Print(const std::string& text, bool final)
+    {
+        const uint32_t now = TickCountMs();
+        const uint32_t interval = terminal_ ? 200 : 1000;
+        if (!final && printed_ && now - lastTick_ < interval)
+            return;
+        lastTick_ = now;
+        std::string block;
+        for (char c : text)
+            if (c != '\r')
+                block += c;
+        if (terminal_ && printed_)
+            std::fputs("\x1b[4F\x1b[J", stderr);  // back to the start of the previous block
+        std::fputs(block.c_str(), stderr);
+        std::fputc('\n', stderr);
+        std::fflush(stderr);
+        printed_ = true;
+    }
+
+private:
+    bool terminal_;
+    bool printed_ = false;
+    uint32_t lastTick_ = 0;
+};
+
+int Convert(ConversionSettings& settings)
+{
+    EncoderConfigStore encoderConfigs;
+    const std::string folder = ExecutableFolder();
+    HeadlessHost host(folder);
+    int status = 0;
+    {
+        ConversionJob job(settings, EngineServices{encoderConfigs, folder}, host);
+        StatisticsPrinter printer;
+        try {
+            job.StartConversion();
+            while (!stopRequested && job.Step())
+                printer.Print(job.StatisticsText(), false);
+            printer.Print(job.StatisticsText(), true);
+            job.StopConversion();
+            status = stopRequested ? 130 : 0;
+        } catch (...) {
+            const std::optional<std::string> text = FailureText(std::current_exception());
+            try {
+                job.StopConversion();
+            } catch (...) {
+            }
+            std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
+            status = 1;
+        }
+    }
+    encoderConfigs.Clear();
+    return status;
+}
+
+}  // namespace
+}  // namespace klova
+
+int main(int argc, char** argv)
+{
+    using namespace klova;
+    ConversionSettings settings;
+    try {
+        const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (commandLine.showHelp) {
+            std::cout << UsageText();
+            return 0;
+        }
+        settings = SettingsFromCommandLine(commandLine);
+    } catch (const std::exception& error) {
+        std::cerr << "klova-convert: " << error.what() << "\n";
+        return 2;
+    }
+
+    GError* error = nullptr;
+    if (!gst_init_check(&argc, &argv, &error)) {
+        std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
+        if (error)
+            g_error_free(error);
+        return 1;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    const int status = Convert(settings);
+    gst_deinit();
+    return status;
+}

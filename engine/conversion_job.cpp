@@ -1,0 +1,250 @@
+#include "engine/conversion_job.h"
+
+#include "engine/audio_converter.h"
+#include "engine/clip_naming.h"
+#include "engine/conversion_host.h"
+#include "engine/conversion_session.h"
+#include "engine/frame_scaler.h"
+#include "engine/project_file.h"
+#include "engine/scene_detector.h"
+#include "engine/statistics_text.h"
+#include "platform/errors.h"
+#include "platform/tick_clock.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace klova {
+namespace {
+
+constexpr uint32_t kSampleRates[] = {11025, 22050, 32000, 44100, 48000};
+
+// The output rate asked for, or 0 to keep the source's. A rate that is negative, not
+// finite, or so high that a frame would last less than one time unit cannot drive the
+// frame loop.
+double RequestedFrameRate(const ConversionSettings& settings)
+{
+    if (settings.KeepSettings != 0 || settings.KeepFrameRate != 0)
+        return 0.0;
+    const double rate = settings.FrameRate;
+    if (rate == 0.0)
+        return 0.0;
+    if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1)
+        throw CMyException(ErrorCode::InvalidOutputFormat, "custom frame rate " + std::to_string(rate));
+    return rate;
+}
+
+WAVEFORMATEX CustomAudioFormat(const ConversionSettings& settings)
+{
+    WAVEFORMATEX format;
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = static_cast<uint16_t>(settings.Channels + 1);
+    format.nSamplesPerSec =
+        settings.SampleRate >= 0 && settings.SampleRate < 5 ? kSampleRates[settings.SampleRate] : 0;
+    format.wBitsPerSample = static_cast<uint16_t>((settings.Bits + 1) * 8);
+    format.nBlockAlign = static_cast<uint16_t>((settings.Bits + 1) * format.nChannels);
+    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
+    format.cbSize = 0;
+    return format;
+}
+
+}  // namespace
+
+ConversionJob::ConversionJob(ConversionSettings& settings, EngineServices services, ConversionHost& host)
+    : settings_(settings), services_(std::move(services)), host_(host)
+{
+}
+
+ConversionJob::~ConversionJob() { ReleaseJob(); }
+
+void ConversionJob::StartConversion()
+{
+    StopConversion();
+    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaFolder);
+    session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
+
+    VIDEOINFOHEADER sourceHeader;
+    double sourceFrameRate = 0.0;
+    session_->GetSourceVideo(&sourceHeader, &sourceFrameRate);
+    sourceWidth_ = sourceHeader.bmiHeader.biWidth;
+    sourceHeight_ = sourceHeader.bmiHeader.biHeight;
+
+    WAVEFORMATEX sourceAudio;
+    int32_t chunkSize = 0;
+    session_->GetSourceAudio(&sourceAudio, &chunkSize);
+    settings_.AudioFormat = sourceAudio;
+
+    SetUpVideoOutput(sourceHeader);
+    SetUpAudioOutput(sourceAudio);
+
+    splitMode_ = settings_.SceneDetection;
+    outputTime_ = 0;
+    sourceTime_ = 0;
+    framesRead_ = 0;
+    clipIndex_ = 0;
+    elapsedMs_ = 0;
+    startTick_ = TickCountMs();
+    sceneDetector_ = std::make_unique<SceneDetector>(settings_, sourceWidth_, sourceHeight_);
+    if (splitMode_ == kSplitProject)
+        projectFile_ = std::make_unique<ProjectFile>(settings_.ClipsFileName, settings_.SrcFileName);
+
+    if (settings_.WantPreview) {
+        host_.PreparePreview(outputWidth_, outputHeight_, sourceWidth_, sourceHeight_);
+        previewShown_ = true;
+    }
+    profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
+}
+
+void ConversionJob::SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader)
+{
+    const bool custom = settings_.KeepSettings == 0;
+    int64_t height = settings_.FrameHeight;
+    if (custom && settings_.KeepAspect != 0 && sourceWidth_ > 0)
+        height = (int64_t{settings_.FrameWidth} * sourceHeight_ + sourceWidth_ / 2) / sourceWidth_;
+    if (custom && settings_.KeepFrameSize == 0) {
+        outputWidth_ = settings_.FrameWidth;
+        outputHeight_ = height > 0 && height <= 0x7FFF'FFFF ? static_cast<int32_t>(height) : 0;
+    } else {
+        outputWidth_ = sourceWidth_;
+        outputHeight_ = sourceHeight_;
+    }
+    if (outputWidth_ <= 0 || outputHeight_ <= 0 || int64_t{outputWidth_} * outputHeight_ > (int64_t{1} << 28))
+        throw CMyException(ErrorCode::InvalidOutputFormat,
+                           "output size " + std::to_string(outputWidth_) + " x " + std::to_string(outputHeight_));
+    try {
+        scaler_ = std::make_unique<FrameScaler>(sourceWidth_, sourceHeight_, outputWidth_, outputHeight_);
+    } catch (const std::invalid_argument& error) {
+        throw CMyException(ErrorCode::InvalidOutputFormat, error.what());
+    }
+    if (scaler_->NeedsScaling())
+        frameBuffer_.assign(scaler_->OutputImageSize(), 0);
+    session_->SetVideoOutput(settings_.VideoFormat, outputWidth_, outputHeight_, settings_.VideoCodec);
+    (void)sourceHeader;
+}
+
+void ConversionJob::SetUpAudioOutput(const WAVEFORMATEX& sourceFormat)
+{
+    const bool custom = settings_.KeepSettings == 0 && settings_.KeepSound == 0;
+    const WAVEFORMATEX outputFormat = custom ? CustomAudioFormat(settings_) : sourceFormat;
+    int32_t chunkSize = 0;
+    WAVEFORMATEX ignored;
+    session_->GetSourceAudio(&ignored, &chunkSize);
+    if (chunkSize > 0) {
+        if (outputFormat.nSamplesPerSec == 0 || outputFormat.nChannels == 0 || outputFormat.nBlockAlign == 0)
+            throw CMyException(ErrorCode::InvalidOutputFormat, "custom audio format");
+        audioConverter_ = std::make_unique<AudioConverter>(sourceFormat, outputFormat, session_->outputFrameRate(),
+                                                           static_cast<uint32_t>(chunkSize));
+    }
+    session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
+}
+
+void ConversionJob::StartClip()
+{
+    switch (splitMode_) {
+    case kSplitNone:
+    case kSplitClips: {
+        const std::string name = MakeClipName(settings_, clipIndex_);
+        ++clipIndex_;
+        session_->CloseWriter(true);
+        session_->CreateWriter(name, GetOutputExtension(settings_), profileText_ ? &*profileText_ : nullptr);
+        break;
+    }
+    case kSplitProject:
+        projectFile_->AddProjectCut(framesRead_ - 1);
+        break;
+    default:
+        break;
+    }
+}
+
+bool ConversionJob::Step()
+{
+    if (!session_)
+        return false;
+    bool sceneChanged = false;
+    const uint8_t* lastFrame = nullptr;
+
+    // Read the source frames that fall into this output frame; only the last is kept.
+    if (sourceTime_ <= outputTime_) {
+        do {
+            if (!session_->HasVideoReader())
+                break;
+            lastFrame = session_->ReadVideoFrame(&sourceTime_);
+            if (!sceneChanged && lastFrame)
+                sceneChanged = sceneDetector_->DetectSceneChange(lastFrame, framesRead_, clipIndex_);
+            ++framesRead_;
+        } while (sourceTime_ <= outputTime_);
+    }
+
+    if (lastFrame) {
+        lastFrame = scaler_->ConvertFrame(lastFrame, frameBuffer_.data());
+        if (previewShown_) {
+            // The frame is the reader's buffer or our own; either stays ours until the
+            // next read, and the preview may draw the scene values line into it.
+            host_.ShowPreview(const_cast<uint8_t*>(lastFrame), sceneDetector_->statusLine());
+        }
+    }
+
+    // Write the output frames that fall into this source frame, each with its audio.
+    for (;;) {
+        const bool audioExhausted = !session_->HasAudioReader() && session_->carryLength() == 0;
+        if (sourceTime_ <= outputTime_ && (session_->HasVideoReader() || audioExhausted))
+            break;
+        if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged)
+            break;
+        const uint8_t* chunk = session_->ReadAudioChunk();
+        const uint8_t* audio = audioConverter_ ? audioConverter_->ConvertAudio(chunk) : nullptr;
+        if (sceneChanged) {
+            sceneChanged = false;
+            StartClip();
+        }
+        session_->WriteFrame(lastFrame, audio, splitMode_ == kSplitProject, &outputTime_);
+    }
+
+    elapsedMs_ = TickCountMs() - startTick_;
+    const bool more = (session_->HasWriter() || splitMode_ == kSplitProject) &&
+                      (session_->HasVideoReader() || session_->HasAudioReader() || session_->carryLength() != 0);
+    if (!more)
+        session_->CloseWriter(true);  // the conversion is over: a file that cannot be completed is a failure
+    return more;
+}
+
+void ConversionJob::StopConversion()
+{
+    std::exception_ptr projectFailure;
+    if (projectFile_ && projectFile_->IsOpen()) {
+        try {
+            projectFile_->AddProjectCut(framesRead_ - 1);
+            projectFile_->Close();
+        } catch (...) {
+            projectFailure = std::current_exception();
+        }
+    }
+    ReleaseJob();
+    if (projectFailure)
+        std::rethrow_exception(projectFailure);
+}
+
+void ConversionJob::ReleaseJob() noexcept
+{
+    projectFile_.reset();
+    frameBuffer_.clear();
+    frameBuffer_.shrink_to_fit();
+    audioConverter_.reset();
+    scaler_.reset();
+    session_.reset();
+    sceneDetector_.reset();
+    if (previewShown_) {
+        previewShown_ = false;
+        host_.ClosePreview();
+    }
+    profileText_.reset();
+}
+
+std::string ConversionJob::StatisticsText() const
+{
+    return FormatStatistics(framesRead_, elapsedMs_, sourceTime_, clipIndex_);
+}
+
+}  // namespace klova

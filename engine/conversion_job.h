@@ -1,0 +1,97 @@
+// One conversion driven step by step: StartConversion sets it up from the settings,
+// Step converts the source frames that fall into one output frame period (dropping or
+// repeating frames to change the rate) with the audio kept in step, and
+// StopConversion tears it down. Runs on one thread, the front end's; no Qt.
+#pragma once
+
+#include "engine/conversion_settings.h"
+#include "platform/media_types.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace klova {
+
+class AudioConverter;
+class ConversionHost;
+class ConversionSession;
+class EncoderConfigStore;
+class FrameScaler;
+class ProjectFile;
+class SceneDetector;
+
+// Services the front end wires in once.
+struct EngineServices {
+    const EncoderConfigStore& encoderConfigs;
+    std::string winMediaFolder;  // where libasfout.so is looked for
+};
+
+class ConversionJob {
+public:
+    // The job reads the settings at every start and writes one of them: the source's
+    // audio format into AudioFormat.
+    ConversionJob(ConversionSettings& settings, EngineServices services, ConversionHost& host);
+    ~ConversionJob();
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
+
+    // Throws CMyException (input, output format) on failure; the caller then calls
+    // StopConversion, which removes the half-built job.
+    void StartConversion();
+
+    // One step; true while there is more to do. Throws CMyException (writer creation,
+    // a failed write) or FileException (the project file).
+    bool Step();
+
+    // Ends the conversion: completes the project file, closes the output file, frees
+    // the buffers. Safe when nothing runs. Throws FileException when the project file
+    // cannot be completed, after the rest of the teardown has been done.
+    void StopConversion();
+
+    bool IsRunning() const { return session_ != nullptr; }
+
+    // The statistics text of the last step.
+    std::string StatisticsText() const;
+
+    int64_t framesRead() const { return framesRead_; }
+    int32_t clipIndex() const { return clipIndex_; }
+    MediaTime sourceTime() const { return sourceTime_; }
+    MediaTime outputTime() const { return outputTime_; }
+    int32_t outputWidth() const { return outputWidth_; }
+    int32_t outputHeight() const { return outputHeight_; }
+
+private:
+    void SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader);
+    void SetUpAudioOutput(const WAVEFORMATEX& sourceFormat);
+    void StartClip();
+    void ReleaseJob() noexcept;
+
+    ConversionSettings& settings_;
+    EngineServices services_;
+    ConversionHost& host_;
+
+    std::unique_ptr<ConversionSession> session_;
+    MediaTime sourceTime_ = 0;
+    MediaTime outputTime_ = 0;
+    int64_t framesRead_ = 0;
+    int32_t clipIndex_ = 0;
+    uint32_t elapsedMs_ = 0;
+    uint32_t startTick_ = 0;
+    int32_t sourceWidth_ = 0;
+    int32_t sourceHeight_ = 0;
+    int32_t outputWidth_ = 0;
+    int32_t outputHeight_ = 0;
+    int32_t splitMode_ = 0;
+    bool previewShown_ = false;
+
+    std::unique_ptr<FrameScaler> scaler_;
+    std::vector<uint8_t> frameBuffer_;
+    std::unique_ptr<AudioConverter> audioConverter_;
+    std::unique_ptr<SceneDetector> sceneDetector_;
+    std::unique_ptr<ProjectFile> projectFile_;
+    std::optional<std::u16string> profileText_;
+};
+
+}  // namespace klova

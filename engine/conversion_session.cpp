@@ -1,0 +1,266 @@
+#include "engine/conversion_session.h"
+
+#include "asfout/win_media_writer.h"
+#include "media_in/input_reader.h"
+#include "media_out/avi_writer.h"
+#include "media_out/win_media_library.h"
+#include "platform/errors.h"
+#include "platform/unicode_text.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace klova {
+namespace {
+
+// Fifteen seconds of frames are enough to measure a rate the input does not state.
+constexpr MediaTime kRateMeasurePeriod = 150'000'000;
+
+}  // namespace
+
+ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder)
+    : encoderConfigs_(encoderConfigs), wmvLibrary_(std::make_unique<WinMediaLibrary>(winMediaFolder))
+{
+}
+
+ConversionSession::~ConversionSession()
+{
+    videoReader_.reset();
+    audioReader_.reset();
+    try {
+        CloseWriter();
+    } catch (...) {
+        // Teardown reports nothing; a failed completion was reported by the final step.
+    }
+    wmvLibrary_.reset();
+}
+
+void ConversionSession::OpenInput(const std::string& path, double requestedRate)
+{
+    videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
+    sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
+    videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
+    if (static_cast<int64_t>(sourceFrameRate_) == 0)
+        MeasureSourceFrameRate();
+
+    outputFrameRate_ = requestedRate != 0.0 ? requestedRate : sourceFrameRate_;
+    outputFrameDuration_ = FrameDuration(outputFrameRate_);
+
+    try {
+        audioReader_ = std::make_unique<InputReader>(path, AudioRequestType, true);
+    } catch (const CMyException&) {
+        audioReader_.reset();  // no usable sound: the conversion goes on without audio
+    }
+    if (audioReader_) {
+        sourceAudioFormat_ = audioReader_->GetMediaType().waveFormat;
+        const double bytesPerFrame = sourceAudioFormat_.nAvgBytesPerSec / outputFrameRate_;
+        if (!(bytesPerFrame < std::numeric_limits<int32_t>::max()))
+            throw CMyException(ErrorCode::InvalidOutputFormat, "audio chunk of one output frame is too large");
+        chunkSize_ = static_cast<int32_t>(bytesPerFrame);
+        chunkBuffer_.assign(static_cast<size_t>(chunkSize_), 0);
+        carryBuffer_.assign(audioReader_->GetBufferSize(), 0);
+        carryLength_ = 0;
+    }
+}
+
+void ConversionSession::MeasureSourceFrameRate()
+{
+    int64_t count = 0;
+    MediaTime sum = 0;
+    for (;;) {
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        videoReader_->ReadSample(&length, &start, &stop);
+        if (length == 0)
+            break;
+        ++count;
+        sum += stop - start;
+        if (sum >= kRateMeasurePeriod)
+            break;
+    }
+    if (count == 0 || sum <= 0)
+        throw CMyException(ErrorCode::InputOpenFailed, "the video's frame rate cannot be measured");
+    sourceFrameRate_ = static_cast<double>(count) / (static_cast<double>(sum) * 0.0000001);
+    videoReader_->Rewind();
+}
+
+void ConversionSession::GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const
+{
+    *header = sourceVideoHeader_;
+    *frameRate = sourceFrameRate_;
+}
+
+void ConversionSession::GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const
+{
+    *format = sourceAudioFormat_;
+    *chunkSize = chunkSize_;
+}
+
+void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
+                                       const std::string& videoCodecName)
+{
+    videoSettings_ = videoSettings;
+    outputWidth_ = width;
+    outputHeight_ = height;
+    videoCodecName_ = videoCodecName;
+}
+
+void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName)
+{
+    outputAudioFormat_ = format;
+    audioCodecName_ = audioCodecName;
+}
+
+const uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
+{
+    if (!videoReader_)
+        return nullptr;
+    uint32_t length = 0;
+    MediaTime start = 0;
+    MediaTime stop = 0;
+    const uint8_t* data = videoReader_->ReadSample(&length, &start, &stop);
+    if (length == 0) {
+        videoReader_.reset();
+        return nullptr;
+    }
+    *sourceTime += stop - start;
+    return data;
+}
+
+const uint8_t* ConversionSession::ReadAudioChunk()
+{
+    if (chunkSize_ <= 0)
+        return nullptr;
+    const auto chunkSize = static_cast<uint32_t>(chunkSize_);
+    uint32_t filled = std::min(carryLength_, chunkSize);
+    std::memcpy(chunkBuffer_.data(), carryBuffer_.data(), filled);
+    std::memmove(carryBuffer_.data(), carryBuffer_.data() + filled, carryLength_ - filled);
+    carryLength_ -= filled;
+
+    const uint8_t* lastSample = nullptr;
+    uint32_t remainder = 0;
+    while (filled < chunkSize && audioReader_) {
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        const uint8_t* sample = audioReader_->ReadSample(&length, &start, &stop);
+        if (length == 0) {
+            audioReader_.reset();
+            lastSample = nullptr;
+            remainder = 0;
+            break;
+        }
+        const uint32_t take = std::min(chunkSize - filled, length);
+        std::memcpy(chunkBuffer_.data() + filled, sample, take);
+        filled += take;
+        lastSample = sample + take;
+        remainder = length - take;
+    }
+    // The carry is empty whenever a sample was read, and a sample never exceeds the
+    // reader's buffer, which is the carry's size.
+    if (remainder > 0) {
+        std::memcpy(carryBuffer_.data() + carryLength_, lastSample, remainder);
+        carryLength_ += remainder;
+    }
+    if (filled == 0)
+        return nullptr;
+    // 8-bit PCM is unsigned: its silence is 128.
+    const uint8_t silence = sourceAudioFormat_.wBitsPerSample == 8 ? 0x80 : 0x00;
+    std::memset(chunkBuffer_.data() + filled, silence, chunkSize - filled);
+    return chunkBuffer_.data();
+}
+
+void ConversionSession::CreateWriter(const std::string& path, const std::string& typeString,
+                                     const std::u16string* profile)
+{
+    std::string type = typeString;
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (type.find("WMV") == std::string::npos) {
+        aviWriter_ = std::make_unique<AviWriter>(encoderConfigs_);
+        aviWriter_->SetVideoFormat(videoSettings_, outputFrameRate_, outputWidth_, outputHeight_, videoCodecName_);
+        aviWriter_->OpenFile(path);
+        aviHasAudio_ = audioReader_ != nullptr;
+        if (aviHasAudio_)
+            aviWriter_->AddAudioStream(outputAudioFormat_, outputFrameRate_, audioCodecName_);
+        return;
+    }
+
+    wmvWriter_ = wmvLibrary_->CreateWriter();
+    if (!wmvWriter_)
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
+    const std::u16string widePath = Utf8ToUtf16(path);
+    const std::u16string noProfile;
+    if (Failed(wmvWriter_->OpenFile(widePath.c_str(), profile ? profile->c_str() : noProfile.c_str())))
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
+    wmvHasAudio_ = audioReader_ != nullptr;
+    const WAVEFORMATEX audioFormat = wmvHasAudio_ ? outputAudioFormat_ : WAVEFORMATEX{};
+    if (Failed(wmvWriter_->SetStreamFormats(outputWidth_, outputHeight_, sizeof audioFormat, &audioFormat,
+                                            outputFrameRate_)))
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer refused the stream formats");
+}
+
+void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway,
+                                   MediaTime* outputTime)
+{
+    const bool hadWriter = HasWriter();
+    bool ok = true;
+    if (aviWriter_) {
+        if (video)
+            ok = aviWriter_->WriteVideo(video);
+        if (ok && audio && aviHasAudio_)
+            ok = aviWriter_->WriteAudio(audio);
+    } else if (wmvWriter_) {
+        uint32_t token = 0;
+        if (video) {
+            wmvWriter_->GetVideoToken(&token);
+            ok = Succeeded(wmvWriter_->WriteVideo(token, video));
+        }
+        if (ok && audio && wmvHasAudio_) {
+            wmvWriter_->GetAudioToken(&token);
+            ok = Succeeded(wmvWriter_->WriteAudio(token, audio));
+        }
+    }
+    if (hadWriter && ok) {
+        *outputTime += outputFrameDuration_;
+        return;
+    }
+    if (advanceAnyway) {
+        *outputTime += outputFrameDuration_;
+        return;
+    }
+    if (hadWriter) {
+        CloseWriter();
+        throw CMyException(ErrorCode::OutputWriteFailed, "a write to the output file failed");
+    }
+}
+
+bool ConversionSession::EndWinMediaWriter()
+{
+    const bool videoEnded = Succeeded(wmvWriter_->WriteVideo(0, nullptr));
+    const bool audioEnded = Succeeded(wmvWriter_->WriteAudio(0, nullptr));
+    return videoEnded && audioEnded;
+}
+
+void ConversionSession::CloseWriter(bool reportFailure)
+{
+    bool completed = true;
+    if (aviWriter_) {
+        const bool videoEnded = aviWriter_->WriteVideo(nullptr);
+        const bool audioEnded = aviWriter_->WriteAudio(nullptr);
+        completed = videoEnded && audioEnded;
+        aviWriter_.reset();
+    }
+    if (wmvWriter_) {
+        completed = EndWinMediaWriter() && completed;
+        // The library completes the file when the last reference goes.
+        wmvWriter_.reset();
+    }
+    if (reportFailure && !completed)
+        throw CMyException(ErrorCode::OutputWriteFailed, "the output file could not be completed");
+}
+
+}  // namespace klova

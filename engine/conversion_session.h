@@ -1,0 +1,102 @@
+// One conversion's pairing of the input with the output: a video and an audio reader on
+// the input file, the source formats, the audio cut into chunks of exactly one output
+// frame, and the current output writer (an AVI writer or a Windows Media writer).
+// Runs on the engine's thread only.
+#pragma once
+
+#include "media_out/win_media_writer_ptr.h"
+#include "platform/media_types.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace klova {
+
+class AviWriter;
+class EncoderConfigStore;
+class InputReader;
+class WinMediaLibrary;
+
+class ConversionSession {
+public:
+    // winMediaFolder: where libasfout.so is looked for. A missing library is no error
+    // here; it only makes CreateWriter fail for WMV output.
+    ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder);
+    virtual ~ConversionSession();
+    ConversionSession(const ConversionSession&) = delete;
+    ConversionSession& operator=(const ConversionSession&) = delete;
+
+    // Opens the video (its failure throws code 7) and the audio (its failure means no
+    // audio), fixes the source and output frame rates (requestedRate 0 keeps the
+    // source's) and the audio chunk size. Throws code 7 when the video's frame rate
+    // cannot be measured.
+    void OpenInput(const std::string& path, double requestedRate);
+
+    void GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const;
+    void GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const;
+    void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
+                        const std::string& videoCodecName);
+    void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
+
+    // The next source frame (RGB24 at the source size, valid until the next read) with
+    // its duration added to sourceTime; null at the end of the video.
+    const uint8_t* ReadVideoFrame(MediaTime* sourceTime);
+
+    // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
+    // null when no audio is left.
+    const uint8_t* ReadAudioChunk();
+
+    // Opens the next output file. typeString ".wmv" (any case) selects Windows Media,
+    // anything else AVI. profile: the Windows Media profile text (null: none).
+    void CreateWriter(const std::string& path, const std::string& typeString, const std::u16string* profile);
+
+    // Writes one output frame (video and/or audio) and advances outputTime by one frame.
+    // Without a writer, outputTime advances only when advanceAnyway is set. A write that
+    // fails closes the writer (the file written so far stays complete) and throws
+    // CMyException code OutputWriteFailed.
+    void WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway, MediaTime* outputTime);
+
+    // Ends the current file. With reportFailure, a file that could not be completed
+    // throws code OutputWriteFailed (after everything was released).
+    void CloseWriter(bool reportFailure = false);
+
+    bool HasWriter() const { return aviWriter_ != nullptr || static_cast<bool>(wmvWriter_); }
+    bool HasVideoReader() const { return videoReader_ != nullptr; }
+    bool HasAudioReader() const { return audioReader_ != nullptr; }
+    uint32_t carryLength() const { return carryLength_; }
+    double outputFrameRate() const { return outputFrameRate_; }
+    MediaTime outputFrameDuration() const { return outputFrameDuration_; }
+
+private:
+    void MeasureSourceFrameRate();
+    bool EndWinMediaWriter();
+
+    const EncoderConfigStore& encoderConfigs_;
+
+    std::string audioCodecName_;
+    int32_t outputWidth_ = 0;
+    int32_t outputHeight_ = 0;
+    WAVEFORMATEX outputAudioFormat_{};
+    uint32_t carryLength_ = 0;
+    std::vector<uint8_t> carryBuffer_;
+    int32_t chunkSize_ = 0;
+    std::vector<uint8_t> chunkBuffer_;
+    WAVEFORMATEX sourceAudioFormat_{};
+    double outputFrameRate_ = 0.0;
+    MediaTime outputFrameDuration_ = 0;
+    double sourceFrameRate_ = 0.0;
+    VIDEOINFOHEADER sourceVideoHeader_{};
+    AVICOMPRESSOPTIONS videoSettings_{};
+    std::string videoCodecName_;
+
+    std::unique_ptr<WinMediaLibrary> wmvLibrary_;
+    WinMediaWriterPtr wmvWriter_;
+    bool wmvHasAudio_ = false;
+    std::unique_ptr<AviWriter> aviWriter_;
+    bool aviHasAudio_ = false;
+    std::unique_ptr<InputReader> audioReader_;
+    std::unique_ptr<InputReader> videoReader_;
+};
+
+}  // namespace klova
