@@ -1,16 +1,14 @@
 // InputReader on real files generated at test time by ffmpeg, judged by ffprobe.
 #include "media_in/input_reader.h"
 #include "platform/errors.h"
+#include "tests/media_in/media_fixtures.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cmath>
 #include <fstream>
-#include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,67 +19,6 @@ namespace {
 using test::Ffmpeg;
 using test::ProbeFields;
 using test::ProbeStream;
-
-// Media files made on first use, once per test process.
-class Fixtures {
-public:
-    static const std::string& Get(const std::string& name)
-    {
-        static Fixtures fixtures;
-        auto found = fixtures.made_.find(name);
-        if (found != fixtures.made_.end())
-            return found->second;
-        const std::string path = fixtures.dir_.File(name);
-        fixtures.Make(name, path);
-        return fixtures.made_[name] = path;
-    }
-
-private:
-    void Make(const std::string& name, const std::string& path)
-    {
-        const std::string out = test::ShellQuote(path);
-        const std::string twoSeconds = ":duration=2";
-        if (name == "mjpeg_pcm.avi")
-            Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25" + twoSeconds + " -f lavfi -i sine=sample_rate=44100" +
-                   twoSeconds + " -ac 2 -c:v mjpeg -q:v 3 -c:a pcm_s16le " + out);
-        else if (name == "redblue_321x241.avi")
-            // Top half red, bottom half blue, odd frame size, no audio.
-            Ffmpeg("-f lavfi -i color=c=red:size=321x241:rate=25:duration=0.4,format=rgb24 "
-                   "-vf drawbox=x=0:y=120:w=321:h=121:color=blue:t=fill -c:v mjpeg -pix_fmt yuvj444p -q:v 2 " + out);
-        else if (name == "ntsc.mpg")
-            Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
-                   " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -c:v mpeg1video -c:a mp2 -f mpeg " + out);
-        else if (name == "vcd.dat")
-            Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
-                   " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -target ntsc-vcd -f vcd " + out);
-        else if (name == "wmv2_wma2.wmv")
-            Ffmpeg("-f lavfi -i testsrc=size=176x144:rate=15" + twoSeconds + " -f lavfi -i sine=sample_rate=22050" +
-                   twoSeconds + " -c:v wmv2 -c:a wmav2 -b:a 64k " + out);
-        else if (name == "h264_aac.mp4")
-            Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=30" + twoSeconds + " -f lavfi -i sine=sample_rate=48000" +
-                   twoSeconds + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + out);
-        else if (name == "u8_mono_11025.wav")
-            Ffmpeg("-f lavfi -i sine=sample_rate=11025:duration=1.5 -ac 1 -c:a pcm_u8 " + out);
-        else if (name == "still.png")
-            Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=1 -frames:v 1 " + out);
-        else if (name == "empty.avi")
-            std::ofstream(path, std::ios::binary);
-        else if (name == "garbage.avi") {
-            std::ofstream file(path, std::ios::binary);
-            uint32_t state = 12345;
-            for (int i = 0; i < 64 * 1024; ++i) {
-                state = state * 1103515245u + 12345u;
-                file.put(static_cast<char>(state >> 24));
-            }
-        } else if (name == "notes.txt")
-            std::ofstream(path) << "These are not the frames you are looking for.\n";
-        else
-            ADD_FAILURE() << "unknown fixture " << name;
-    }
-
-    test::TempDir dir_;
-    std::map<std::string, std::string> made_;
-};
 
 struct Sample {
     std::vector<uint8_t> bytes;
@@ -192,7 +129,7 @@ class VideoFiles : public ::testing::TestWithParam<VideoCase> {};
 TEST_P(VideoFiles, DeliversEveryFrameWithItsTimes)
 {
     const VideoCase& c = GetParam();
-    const std::string& file = Fixtures::Get(c.file);
+    const std::string& file = test::Fixture(c.file);
     ProbeFields probe = ProbeStream(file, "video", true);
     const int expectedFrames = static_cast<int>(Field(probe, "nb_read_frames"));
     const int width = static_cast<int>(Field(probe, "width"));
@@ -210,7 +147,7 @@ TEST_P(VideoFiles, DeliversEveryFrameWithItsTimes)
     const std::vector<Sample> frames = ReadAll(reader);
     ASSERT_EQ(static_cast<int>(frames.size()), expectedFrames);
     const MediaTime nominal = c.frameRate > 0 ? FrameDuration(c.frameRate) : 0;
-    EXPECT_EQ(type.videoInfo.AvgTimePerFrame, nominal);
+    EXPECT_EQ(MediaTime{type.videoInfo.AvgTimePerFrame}, nominal);
     EXPECT_LT(frames.front().start, frames.front().stop - frames.front().start)
         << "running time starts within a frame of 0";
     for (size_t n = 0; n < frames.size(); ++n) {
@@ -258,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(InputReaderVideo, DeliversBottomUpRowsInBlueGreenRedOrder)
 {
-    InputReader reader(Fixtures::Get("redblue_321x241.avi"), VideoRequestType, true);
+    InputReader reader(test::Fixture("redblue_321x241.avi"), VideoRequestType, true);
     const MediaType type = reader.GetMediaType();
     ASSERT_EQ(type.videoInfo.bmiHeader.biWidth, 321);
     ASSERT_EQ(type.videoInfo.bmiHeader.biHeight, 241);
@@ -285,7 +222,7 @@ TEST(InputReaderVideo, DeliversBottomUpRowsInBlueGreenRedOrder)
 
 TEST(InputReaderVideo, RewindReturnsTheFirstFrameAgain)
 {
-    InputReader reader(Fixtures::Get("mjpeg_pcm.avi"), VideoRequestType, true);
+    InputReader reader(test::Fixture("mjpeg_pcm.avi"), VideoRequestType, true);
     const std::vector<Sample> first = ReadAll(reader, 5);
     ASSERT_EQ(first.size(), 5u);
     reader.Rewind();
@@ -298,7 +235,7 @@ TEST(InputReaderVideo, RewindReturnsTheFirstFrameAgain)
 
 TEST(InputReaderVideo, SeekWhileTheStreamingThreadWaitsDropsTheWaitingFrame)
 {
-    const std::string& file = Fixtures::Get("mjpeg_pcm.avi");
+    const std::string& file = test::Fixture("mjpeg_pcm.avi");
     InputReader sequential(file, VideoRequestType, true);
     const std::vector<Sample> all = ReadAll(sequential);
     ASSERT_EQ(all.size(), 50u);
@@ -316,7 +253,7 @@ TEST(InputReaderVideo, SeekWhileTheStreamingThreadWaitsDropsTheWaitingFrame)
 
 TEST(InputReaderVideo, ReadingPastTheEndKeepsReturningNothingUntilASeek)
 {
-    InputReader reader(Fixtures::Get("mjpeg_pcm.avi"), VideoRequestType, true);
+    InputReader reader(test::Fixture("mjpeg_pcm.avi"), VideoRequestType, true);
     const std::vector<Sample> all = ReadAll(reader);
     ASSERT_EQ(all.size(), 50u);
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -340,8 +277,8 @@ TEST(InputReaderVideo, ReadingPastTheEndKeepsReturningNothingUntilASeek)
 
 TEST(InputReaderVideo, StillImageWithoutRateGetsAFrameDurationButNoRate)
 {
-    InputReader reader(Fixtures::Get("still.png"), VideoRequestType, true);
-    EXPECT_EQ(reader.GetMediaType().videoInfo.AvgTimePerFrame, 0);
+    InputReader reader(test::Fixture("still.png"), VideoRequestType, true);
+    EXPECT_EQ(MediaTime{reader.GetMediaType().videoInfo.AvgTimePerFrame}, 0);
     EXPECT_EQ(DoubleProperty(reader, PropFrameRate), 0.0);
     const std::vector<Sample> frames = ReadAll(reader);
     ASSERT_EQ(frames.size(), 1u);
@@ -350,7 +287,7 @@ TEST(InputReaderVideo, StillImageWithoutRateGetsAFrameDurationButNoRate)
 
 TEST(InputReaderVideo, UnknownPropertyIndexWritesNothing)
 {
-    InputReader reader(Fixtures::Get("redblue_321x241.avi"), VideoRequestType, true);
+    InputReader reader(test::Fixture("redblue_321x241.avi"), VideoRequestType, true);
     uint64_t sentinel = 0x5A5A5A5A5A5A5A5Aull;
     reader.GetProperty(5, &sentinel);
     reader.GetProperty(-1, &sentinel);
@@ -363,7 +300,7 @@ class AudioFiles : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(AudioFiles, DeliversAllPcmBytesWithContiguousTimes)
 {
-    const std::string& file = Fixtures::Get(GetParam());
+    const std::string& file = test::Fixture(GetParam());
     ProbeFields probe = ProbeStream(file, "audio");
     const double probeSeconds = AudioSeconds(probe, file);
 
@@ -420,7 +357,7 @@ INSTANTIATE_TEST_SUITE_P(Containers, AudioFiles,
 
 TEST(InputReaderAudio, KeepsEightBitMonoAsItIs)
 {
-    const std::string& file = Fixtures::Get("u8_mono_11025.wav");
+    const std::string& file = test::Fixture("u8_mono_11025.wav");
     InputReader reader(file, AudioRequestType, true);
     const WAVEFORMATEX wave = reader.GetMediaType().waveFormat;
     EXPECT_EQ(wave.wBitsPerSample, 8);
@@ -437,7 +374,7 @@ TEST(InputReaderAudio, KeepsEightBitMonoAsItIs)
 
 TEST(InputReaderAudio, RewindStartsTheSoundAgain)
 {
-    InputReader reader(Fixtures::Get("mjpeg_pcm.avi"), AudioRequestType, true);
+    InputReader reader(test::Fixture("mjpeg_pcm.avi"), AudioRequestType, true);
     const Sample first = ReadOne(reader);
     ReadAll(reader, 3);
     reader.Rewind();
@@ -466,7 +403,7 @@ TEST_P(OpenFailures, ThrowInputOpenFailed)
 {
     const OpenFailure& c = GetParam();
     const std::string file = std::string(c.file) == "missing.avi" ? "/nonexistent/klova/missing.avi"
-                                                                    : Fixtures::Get(c.file);
+                                                                    : test::Fixture(c.file);
     try {
         InputReader reader(file, c.video ? VideoRequestType : AudioRequestType, true);
         FAIL() << "opened " << file;
@@ -489,7 +426,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, OpenFailures,
 
 TEST(InputReaderLifetime, VideoAndAudioReadersOnOneFileRunSideBySide)
 {
-    const std::string& file = Fixtures::Get("h264_aac.mp4");
+    const std::string& file = test::Fixture("h264_aac.mp4");
     InputReader video(file, VideoRequestType, true);
     InputReader audio(file, AudioRequestType, true);
     // The engine's pattern: a frame, then the sound up to its stop time.
@@ -515,7 +452,7 @@ TEST(InputReaderLifetime, VideoAndAudioReadersOnOneFileRunSideBySide)
 
 TEST(InputReaderLifetime, DestroyingMidStreamReturnsPromptlyAndLeavesNoThread)
 {
-    const std::string& file = Fixtures::Get("h264_aac.mp4");
+    const std::string& file = test::Fixture("h264_aac.mp4");
     const auto cycle = [&] {
         auto video = std::make_unique<InputReader>(file, VideoRequestType, true);
         auto audio = std::make_unique<InputReader>(file, AudioRequestType, true);

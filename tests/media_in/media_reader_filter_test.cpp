@@ -367,7 +367,7 @@ TEST(MediaReaderSink, OffersItsPreferredTypeAndHoldsTheConnectedFormat)
     MediaType connected;
     sink.control().GetConnectedType(&connected);
     EXPECT_EQ(connected.videoInfo.bmiHeader.biWidth, 64);
-    EXPECT_EQ(connected.videoInfo.AvgTimePerFrame, 400000);
+    EXPECT_EQ(MediaTime{connected.videoInfo.AvgTimePerFrame}, 400000);
 
     // The reader's buffer is made for this frame size: a new size is refused, a new
     // rate is not.
@@ -387,7 +387,7 @@ TEST(MediaReaderSink, UntrustedFrameRateLeavesNoFrameDuration)
     sink.Connect(kVideoCaps);
     MediaType connected;
     sink.control().GetConnectedType(&connected);
-    EXPECT_EQ(connected.videoInfo.AvgTimePerFrame, 0);
+    EXPECT_EQ(MediaTime{connected.videoInfo.AvgTimePerFrame}, 0);
 
     // Durations come from the time stamps (15 fps), not from the made-up 25 fps.
     constexpr GstClockTime kStep = 66'666'667;

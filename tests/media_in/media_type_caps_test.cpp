@@ -36,14 +36,14 @@ TEST(MediaTypeFromCaps, BgrVideoBecomesBottomUpRgb24WithItsHeader)
     EXPECT_EQ(bitmap.biCompression, 0u);
     EXPECT_EQ(bitmap.biSizeImage, 964u * 241u);
     EXPECT_EQ(type.lSampleSize, 964u * 241u);
-    EXPECT_EQ(type.videoInfo.AvgTimePerFrame, 333666);
+    EXPECT_EQ(MediaTime{type.videoInfo.AvgTimePerFrame}, 333666);
 }
 
 TEST(MediaTypeFromCaps, VideoWithoutRateHasNoFrameDuration)
 {
     const MediaType type = MediaTypeFromCaps(Caps("video/x-raw,format=BGR,width=64,height=48,framerate=0/1").get());
     EXPECT_EQ(type.subtype, SubType::RGB24);
-    EXPECT_EQ(type.videoInfo.AvgTimePerFrame, 0);
+    EXPECT_EQ(MediaTime{type.videoInfo.AvgTimePerFrame}, 0);
 }
 
 TEST(MediaTypeFromCaps, InterleavedPcmBecomesWaveFormat)

@@ -1,0 +1,82 @@
+#include "tests/media_in/media_fixtures.h"
+
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <map>
+
+namespace klova::test {
+
+namespace {
+
+class FixtureFolder {
+public:
+    const std::string& Get(const std::string& name)
+    {
+        auto found = made_.find(name);
+        if (found != made_.end())
+            return found->second;
+        const std::string path = dir_.File(name);
+        Make(name, path);
+        return made_[name] = path;
+    }
+
+private:
+    static void Make(const std::string& name, const std::string& path)
+    {
+        const std::string out = ShellQuote(path);
+        const std::string twoSeconds = ":duration=2";
+        if (name == "mjpeg_pcm.avi")
+            Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25" + twoSeconds + " -f lavfi -i sine=sample_rate=44100" +
+                   twoSeconds + " -ac 2 -c:v mjpeg -q:v 3 -c:a pcm_s16le " + out);
+        else if (name == "redblue_321x241.avi")
+            Ffmpeg("-f lavfi -i color=c=red:size=321x241:rate=25:duration=0.4,format=rgb24 "
+                   "-vf drawbox=x=0:y=120:w=321:h=121:color=blue:t=fill -c:v mjpeg -pix_fmt yuvj444p -q:v 2 " +
+                   out);
+        else if (name == "ntsc.mpg")
+            Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
+                   " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -c:v mpeg1video -c:a mp2 -f mpeg " + out);
+        else if (name == "vcd.dat")
+            Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
+                   " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -target ntsc-vcd -f vcd " + out);
+        else if (name == "wmv2_wma2.wmv")
+            Ffmpeg("-f lavfi -i testsrc=size=176x144:rate=15" + twoSeconds + " -f lavfi -i sine=sample_rate=22050" +
+                   twoSeconds + " -c:v wmv2 -c:a wmav2 -b:a 64k " + out);
+        else if (name == "h264_aac.mp4")
+            Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=30" + twoSeconds + " -f lavfi -i sine=sample_rate=48000" +
+                   twoSeconds + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + out);
+        else if (name == "u8_mono_11025.wav")
+            Ffmpeg("-f lavfi -i sine=sample_rate=11025:duration=1.5 -ac 1 -c:a pcm_u8 " + out);
+        else if (name == "still.png")
+            Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=1 -frames:v 1 " + out);
+        else if (name == "empty.avi")
+            std::ofstream(path, std::ios::binary);
+        else if (name == "garbage.avi") {
+            std::ofstream file(path, std::ios::binary);
+            uint32_t state = 12345;
+            for (int i = 0; i < 64 * 1024; ++i) {
+                state = state * 1103515245u + 12345u;
+                file.put(static_cast<char>(state >> 24));
+            }
+        } else if (name == "notes.txt")
+            std::ofstream(path) << "These are not the frames you are looking for.\n";
+        else
+            ADD_FAILURE() << "unknown fixture " << name;
+    }
+
+    TempDir dir_;
+    std::map<std::string, std::string> made_;
+};
+
+}  // namespace
+
+const std::string& Fixture(const std::string& name)
+{
+    static FixtureFolder folder;
+    return folder.Get(name);
+}
+
+}  // namespace klova::test

@@ -1,0 +1,16 @@
+// Media files for the input tests, made by ffmpeg on first use (once per test
+// process) in a temporary folder.
+#pragma once
+
+#include <string>
+
+namespace klova::test {
+
+// Path of a named fixture: "mjpeg_pcm.avi" (2 s, 320 x 240 MJPEG at 25 fps, 16-bit
+// stereo 44.1 kHz PCM), "redblue_321x241.avi" (10 frames, top half red, bottom half
+// blue, no audio), "ntsc.mpg" (MPEG-1 program stream, 29.97 fps, MP2), "vcd.dat" (the
+// same as a VCD), "wmv2_wma2.wmv" (15 fps), "h264_aac.mp4" (30 fps), "u8_mono_11025.wav"
+// (1.5 s), "still.png", and the broken inputs "empty.avi", "garbage.avi", "notes.txt".
+const std::string& Fixture(const std::string& name);
+
+}  // namespace klova::test
