@@ -116,6 +116,17 @@ double ProbeDuration(const std::string& file)
     }
 }
 
+double DecodedAudioSeconds(const std::string& file)
+{
+    const ProbeFields audio = ProbeStream(file, "audio");
+    if (audio.empty())
+        return -1.0;
+    const CommandResult result = RunCommand("ffmpeg -hide_banner -nostdin -v error -i " + ShellQuote(file) +
+                                            " -map 0:a:0 -f f32le -ac 1 - | wc -c");
+    const double rate = std::stod(audio.at("sample_rate"));
+    return std::stod(result.out) / 4.0 / rate;
+}
+
 std::string DecodeErrors(const std::string& file)
 {
     const CommandResult result =

@@ -53,6 +53,10 @@ ProbeFields ProbeStream(const std::string& file, const std::string& codecType, b
 // Duration of the container in seconds, or a negative value.
 double ProbeDuration(const std::string& file);
 
+// Length in seconds of the first audio stream, measured by decoding it with ffmpeg
+// (AVI headers of PCM streams carry no duration); negative without audio.
+double DecodedAudioSeconds(const std::string& file);
+
 // Decodes the whole file with ffmpeg; returns ffmpeg's error output (empty when clean).
 std::string DecodeErrors(const std::string& file);
 
