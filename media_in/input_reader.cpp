@@ -135,8 +135,12 @@ void InputReader::SeekTo(MediaTime position)
     // nothing is copied until the next ReadSample asks. The seek's own flush drops a
     // sample waiting in the sink.
     control_->SetFlush(true);
-    const uint64_t offsetNs = position > 0 ? static_cast<uint64_t>(position) * 100 : 0;
-    graph_->Seek(originNs_ + offsetNs);
+    const uint64_t targetNs = originNs_ + (position > 0 ? static_cast<uint64_t>(position) * 100 : 0);
+    control_->SetTimeOrigin(targetNs);
+    // A rewind reads from the very start of the file: demuxers that search by clock
+    // reference (MPEG program streams) would otherwise land after the first pictures.
+    // The sink drops or cuts whatever comes before the target.
+    graph_->Seek(position > 0 ? targetNs : 0);
     control_->SetFlush(false);
 }
 

@@ -61,6 +61,12 @@ public:
     // time line: where the stream's running time 0 lies. S_FALSE before any segment.
     virtual HRESULT GetStreamOrigin(uint64_t* originNs) = 0;
 
+    // From the next flush on, sample times count from this position of the upstream
+    // time line instead of from the segment start, and whatever lies before it is
+    // dropped (video) or cut off (audio). Lets a seek start reading earlier than the
+    // position it wants. Set before the seek that flushes.
+    virtual HRESULT SetTimeOrigin(uint64_t positionNs) = 0;
+
 protected:
     ~IMediaReaderControl() = default;
 };

@@ -226,6 +226,13 @@ HRESULT MediaReaderFilter::GetStreamOrigin(uint64_t* originNs)
     return originKnown_ ? S_OK : S_FALSE;
 }
 
+HRESULT MediaReaderFilter::SetTimeOrigin(uint64_t positionNs)
+{
+    std::lock_guard lock(mutex_);
+    pendingTimeOrigin_ = positionNs;
+    return S_OK;
+}
+
 // --- GstBaseSink ---------------------------------------------------------------------
 
 GstCaps* MediaReaderFilter::QueryCaps(GstCaps* filter)
@@ -292,19 +299,24 @@ bool MediaReaderFilter::SetCaps(GstCaps* caps)
     return true;
 }
 
-std::optional<MediaTime> MediaReaderFilter::RunningTime(GstClockTime pts) const
+std::optional<int64_t> MediaReaderFilter::RunningTimeNs(GstClockTime position) const
 {
     // The segment is written by this same streaming thread.
     const GstSegment& segment = owner_->segment;
-    if (!GST_CLOCK_TIME_IS_VALID(pts) || segment.format != GST_FORMAT_TIME)
+    if (!GST_CLOCK_TIME_IS_VALID(position) || segment.format != GST_FORMAT_TIME)
         return std::nullopt;
     guint64 runningNs = 0;
-    const int sign = gst_segment_to_running_time_full(&segment, GST_FORMAT_TIME, pts, &runningNs);
-    if (sign > 0)
-        return NsToMediaTime(runningNs);
-    if (sign < 0)
-        return 0;  // starts before the segment: clipped to its start
-    return std::nullopt;
+    const int sign = gst_segment_to_running_time_full(&segment, GST_FORMAT_TIME, position, &runningNs);
+    if (sign == 0)
+        return std::nullopt;
+    return sign > 0 ? static_cast<int64_t>(runningNs) : -static_cast<int64_t>(runningNs);
+}
+
+int64_t MediaReaderFilter::OriginRunningTimeNs() const
+{
+    if (!timeOrigin_)
+        return 0;  // the segment start
+    return RunningTimeNs(*timeOrigin_).value_or(0);
 }
 
 GstFlowReturn MediaReaderFilter::WaitForRequest()
@@ -356,10 +368,22 @@ GstFlowReturn MediaReaderFilter::Render(GstBuffer* buffer)
 
 GstFlowReturn MediaReaderFilter::RenderVideo(GstBuffer* buffer)
 {
+    const std::optional<int64_t> runningNs = RunningTimeNs(GST_BUFFER_PTS(buffer));
+    const int64_t originNs = OriginRunningTimeNs();
+    std::optional<MediaTime> start;
+    if (runningNs) {
+        // A frame that ends before the origin (or starts before it, without a known
+        // end) is from before the position a seek asked for.
+        const bool hasDuration = GST_BUFFER_DURATION_IS_VALID(buffer);
+        const int64_t endNs = *runningNs + (hasDuration ? static_cast<int64_t>(GST_BUFFER_DURATION(buffer)) : 0);
+        if (*runningNs < originNs && (!hasDuration || endNs <= originNs))
+            return GST_FLOW_OK;
+        start = NsToMediaTime(static_cast<guint64>(std::max<int64_t>(*runningNs - originNs, 0)));
+    }
     std::optional<MediaTime> duration;
     if (GST_BUFFER_DURATION_IS_VALID(buffer))
         duration = NsToMediaTime(GST_BUFFER_DURATION(buffer));
-    const std::optional<FrameTimer::Times> released = frameTimer_.Push(RunningTime(GST_BUFFER_PTS(buffer)), duration);
+    const std::optional<FrameTimer::Times> released = frameTimer_.Push(start, duration);
     if (released && heldFrame_) {
         const GstFlowReturn flow = DeliverVideo(heldFrame_.get(), heldInfo_, *released);
         heldFrame_.reset();
@@ -409,15 +433,27 @@ GstFlowReturn MediaReaderFilter::RenderAudio(GstBuffer* buffer)
         GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map an audio buffer"));
         return GST_FLOW_ERROR;
     }
-    const MediaTime start = RunningTime(GST_BUFFER_PTS(buffer)).value_or(nextAudioStart_.value_or(0));
-    const auto timeOfByte = [&](uint64_t bytes) {
-        const uint64_t samples = bytes / audioBlockAlign_;
+    const auto total = static_cast<uint32_t>(map.size);
+    uint32_t first = 0;  // bytes before the origin are cut off
+    MediaTime start = nextAudioStart_.value_or(0);
+    if (const std::optional<int64_t> runningNs = RunningTimeNs(GST_BUFFER_PTS(buffer))) {
+        const int64_t beforeOriginNs = OriginRunningTimeNs() - *runningNs;
+        if (beforeOriginNs > 0) {
+            const uint64_t blocks = gst_util_uint64_scale_int_round(static_cast<guint64>(beforeOriginNs), audioRate_,
+                                                                    GST_SECOND);
+            first = static_cast<uint32_t>(std::min<uint64_t>(blocks * audioBlockAlign_, total));
+            start = 0;
+        } else {
+            start = NsToMediaTime(static_cast<guint64>(-beforeOriginNs));
+        }
+    }
+    const auto timeOfByte = [&](uint64_t offset) {
+        const uint64_t samples = (offset - first) / audioBlockAlign_;
         return start + static_cast<MediaTime>(gst_util_uint64_scale_int_round(samples, kUnitsPerSecond, audioRate_));
     };
-    const auto total = static_cast<uint32_t>(map.size);
     GstFlowReturn flow = GST_FLOW_OK;
     // Pieces are whole blocks: the buffer size is.
-    for (uint32_t offset = 0; offset < total;) {
+    for (uint32_t offset = first; offset < total;) {
         flow = WaitForRequest();
         if (flow != GST_FLOW_OK)
             break;
@@ -426,7 +462,8 @@ GstFlowReturn MediaReaderFilter::RenderAudio(GstBuffer* buffer)
         Publish(piece, timeOfByte(offset), timeOfByte(offset + piece));
         offset += piece;
     }
-    nextAudioStart_ = timeOfByte(total);
+    if (first < total)
+        nextAudioStart_ = timeOfByte(total);
     gst_buffer_unmap(buffer, &map);
     return flow;
 }
@@ -500,6 +537,10 @@ void MediaReaderFilter::AfterEvent(GstEventType type, bool handled)
         std::lock_guard lock(mutex_);
         ended_ = false;
         aborted_ = false;
+        if (pendingTimeOrigin_) {
+            timeOrigin_ = pendingTimeOrigin_;
+            pendingTimeOrigin_.reset();
+        }
     }
 }
 

@@ -55,6 +55,7 @@ public:
     HRESULT AbortStream() override;
     HRESULT SetFrameRateTrusted(bool trusted) override;
     HRESULT GetStreamOrigin(uint64_t* originNs) override;
+    HRESULT SetTimeOrigin(uint64_t positionNs) override;
 
     // GstBaseSink virtual methods. QueryCaps returns a new reference.
     GstCaps* QueryCaps(GstCaps* filter);
@@ -76,7 +77,8 @@ private:
     GstFlowReturn DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times);
     GstFlowReturn WaitForRequest();
     void Publish(uint32_t length, MediaTime start, MediaTime stop);
-    std::optional<MediaTime> RunningTime(GstClockTime pts) const;
+    std::optional<int64_t> RunningTimeNs(GstClockTime position) const;
+    int64_t OriginRunningTimeNs() const;
     MediaTime LoneFrameDuration() const;
     void ResetStream();
 
@@ -103,8 +105,10 @@ private:
     bool frameRateTrusted_ = true;
     bool originKnown_ = false;
     uint64_t originNs_ = 0;
+    std::optional<uint64_t> pendingTimeOrigin_;  // taken over at the next flush
 
     // Streaming-thread state.
+    std::optional<uint64_t> timeOrigin_;  // where times count from; the segment start if unset
     bool isVideo_ = false;
     GstVideoInfo videoInfo_;
     uint32_t audioBlockAlign_ = 0;

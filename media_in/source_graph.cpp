@@ -96,6 +96,8 @@ HRESULT SourceGraph::Build(const std::string& fileName)
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
         caps = adopt(gst_caps_from_string("video/x-raw, format=(string)BGR"));
     } else {
+        // No dither noise: the same file always decodes to the same bytes.
+        gst_util_set_object_arg(G_OBJECT(convert.get()), "dithering", "none");
         caps = adopt(gst_caps_from_string("audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved"));
     }
     g_object_set(filter.get(), "caps", caps.get(), nullptr);

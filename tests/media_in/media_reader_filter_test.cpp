@@ -380,6 +380,46 @@ TEST(MediaReaderSink, OffersItsPreferredTypeAndHoldsTheConnectedFormat)
     EXPECT_EQ(connected.videoInfo.bmiHeader.biHeight, 48);
 }
 
+TEST(MediaReaderSink, TimeOriginDropsAndCutsWhatComesBeforeIt)
+{
+    SinkHarness video(Partial(VideoRequestType), FormatType::VideoInfo);
+    video.Connect(kVideoCaps);
+    // A seek that reads from the start of the file for a target of 1 s.
+    video.control().SetTimeOrigin(GST_SECOND);
+    video.Flush();
+    video.PushSegment(0);
+    video.PushFromThread({MakeFrame(1, GST_SECOND - kFrameNs), MakeFrame(2, GST_SECOND),
+                          MakeFrame(3, GST_SECOND + kFrameNs)},
+                         true);
+    uint32_t length = 0;
+    MediaTime start = 0;
+    MediaTime stop = 0;
+    ASSERT_TRUE(video.Read(&length, &start, &stop));
+    EXPECT_EQ(FrameId(video.buffer().data()), 2) << "the frame ending at the origin is dropped";
+    EXPECT_EQ(start, 0);
+    ASSERT_TRUE(video.Read(&length, &start, &stop));
+    EXPECT_EQ(start, 400000);
+
+    SinkHarness audio(Partial(AudioRequestType), FormatType::WaveFormatEx);
+    audio.Connect("audio/x-raw,format=U8,layout=interleaved,rate=8000,channels=1");
+    audio.control().SetTimeOrigin(GST_SECOND);
+    audio.Flush();
+    audio.PushSegment(0);
+    GstBuffer* sound = gst_buffer_new_allocate(nullptr, 1600, nullptr);  // 0.9 s to 1.1 s
+    GstMapInfo map;
+    gst_buffer_map(sound, &map, GST_MAP_WRITE);
+    for (int i = 0; i < 1600; ++i)
+        map.data[i] = i < 800 ? 1 : 2;
+    gst_buffer_unmap(sound, &map);
+    GST_BUFFER_PTS(sound) = 900 * GST_MSECOND;
+    audio.PushFromThread({sound}, true);
+    ASSERT_TRUE(audio.Read(&length, &start, &stop));
+    EXPECT_EQ(length, 800u) << "the part before the origin is cut off";
+    EXPECT_EQ(audio.buffer()[0], 2);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(stop, 1'000'000);
+}
+
 TEST(MediaReaderSink, UntrustedFrameRateLeavesNoFrameDuration)
 {
     SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
