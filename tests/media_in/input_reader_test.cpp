@@ -285,6 +285,20 @@ TEST(InputReaderVideo, ReadingPastTheEndKeepsReturningNothingUntilASeek)
     EXPECT_TRUE(again[49].bytes == all[49].bytes);
 }
 
+TEST(InputReaderVideo, FrameSizeChangeKeepsTheConnectedSize)
+{
+    // The reader's buffer and the engine's idea of a frame come from the first frame
+    // size; later frames are scaled to it rather than cut or dropped.
+    InputReader reader(test::Fixture("size_change.ts"), VideoRequestType, true);
+    ASSERT_EQ(reader.GetMediaType().videoInfo.bmiHeader.biWidth, 320);
+    const std::vector<Sample> frames = ReadAll(reader);
+    ASSERT_EQ(frames.size(), 50u);
+    for (const Sample& frame : frames)
+        ASSERT_EQ(frame.bytes.size(), DibImageSize(320, 240));
+    EXPECT_FALSE(frames[40].bytes == frames[10].bytes);
+    EXPECT_NEAR(static_cast<double>(frames[40].start), 16'000'000.0, 400000.0);
+}
+
 TEST(InputReaderVideo, StillImageWithoutRateGetsAFrameDurationButNoRate)
 {
     InputReader reader(test::Fixture("still.png"), VideoRequestType, true);

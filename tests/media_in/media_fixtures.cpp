@@ -48,7 +48,15 @@ private:
         else if (name == "h264_aac.mp4")
             Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=30" + twoSeconds + " -f lavfi -i sine=sample_rate=48000" +
                    twoSeconds + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + out);
-        else if (name == "u8_mono_11025.wav")
+        else if (name == "size_change.ts") {
+            // 25 frames of 320 x 240, then 25 of 160 x 120, in one transport stream.
+            const std::string first = ShellQuote(path + ".1.ts");
+            const std::string second = ShellQuote(path + ".2.ts");
+            Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg2video -f mpegts " + first);
+            Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video -output_ts_offset 1 "
+                   "-f mpegts " + second);
+            EXPECT_EQ(RunCommand("cat " + first + " " + second + " > " + out).exitStatus, 0);
+        } else if (name == "u8_mono_11025.wav")
             Ffmpeg("-f lavfi -i sine=sample_rate=11025:duration=1.5 -ac 1 -c:a pcm_u8 " + out);
         else if (name == "still.png")
             Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=1 -frames:v 1 " + out);

@@ -10,7 +10,7 @@ namespace klova::test {
 // stereo 44.1 kHz PCM), "redblue_321x241.avi" (10 frames, top half red, bottom half
 // blue, no audio), "ntsc.mpg" (MPEG-1 program stream, 29.97 fps, MP2), "vcd.dat" (the
 // same as a VCD), "wmv2_wma2.wmv" (15 fps), "h264_aac.mp4" (30 fps), "u8_mono_11025.wav"
-// (1.5 s), "still.png", and the broken inputs "empty.avi", "garbage.avi", "notes.txt".
+// (1.5 s), "size_change.ts" (MPEG-2 video whose frame size halves after 1 s), "still.png", and the broken inputs "empty.avi", "garbage.avi", "notes.txt".
 const std::string& Fixture(const std::string& name);
 
 }  // namespace klova::test
