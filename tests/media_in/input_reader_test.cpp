@@ -309,15 +309,6 @@ TEST(InputReaderVideo, StillImageWithoutRateGetsAFrameDurationButNoRate)
     EXPECT_EQ(frames[0].stop - frames[0].start, 400000);
 }
 
-TEST(InputReaderVideo, UnknownPropertyIndexWritesNothing)
-{
-    InputReader reader(test::Fixture("redblue_321x241.avi"), VideoRequestType, true);
-    uint64_t sentinel = 0x5A5A5A5A5A5A5A5Aull;
-    reader.GetProperty(5, &sentinel);
-    reader.GetProperty(-1, &sentinel);
-    EXPECT_EQ(sentinel, 0x5A5A5A5A5A5A5A5Aull);
-}
-
 // --- audio ------------------------------------------------------------------------------
 
 class AudioFiles : public ::testing::TestWithParam<const char*> {};
