@@ -2,6 +2,7 @@
 #include "media_out/avi_writer.h"
 
 #include "codecs/encoder_config_store.h"
+#include "media_in/input_reader.h"
 #include "platform/errors.h"
 #include "tests/media_out/avi_test_media.h"
 #include "tests/support/test_support.h"
@@ -140,6 +141,47 @@ TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)
     const std::string pcm = dir.File("audio.pcm");
     test::Ffmpeg("-i " + ShellQuote(file) + " -map 0:a -c copy -f s16le " + ShellQuote(pcm));
     EXPECT_EQ(ReadFile(pcm), written.audio);
+
+    // Our own reader gives back the very frames (bottom-up, padded rows) and bytes.
+    {
+        InputReader reader(file, VideoRequestType, true);
+        const BITMAPINFOHEADER& header = reader.GetMediaType().videoInfo.bmiHeader;
+        EXPECT_EQ(header.biWidth, 322);
+        EXPECT_EQ(header.biHeight, 240);
+        double rate = 0.0;
+        reader.GetProperty(PropFrameRate, &rate);
+        EXPECT_NEAR(rate, c.frameRate, 1e-4);  // 30000/1001 for 29.97
+        size_t frames = 0;
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        while (const uint8_t* frame = reader.ReadSample(&length, &start, &stop)) {
+            if (length == 0)
+                break;
+            ASSERT_LT(frames, written.frames.size());
+            ASSERT_EQ(length, written.frames[frames].size());
+            EXPECT_TRUE(std::equal(frame, frame + length, written.frames[frames].begin())) << "frame " << frames;
+            ++frames;
+        }
+        EXPECT_EQ(frames, written.frames.size());
+    }
+    {
+        InputReader reader(file, AudioRequestType, true);
+        const WAVEFORMATEX& format = reader.GetMediaType().waveFormat;
+        EXPECT_EQ(format.nSamplesPerSec, 44100u);
+        EXPECT_EQ(format.nChannels, 2);
+        EXPECT_EQ(format.wBitsPerSample, 16);
+        std::vector<uint8_t> stream;
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        while (const uint8_t* data = reader.ReadSample(&length, &start, &stop)) {
+            if (length == 0)
+                break;
+            stream.insert(stream.end(), data, data + length);
+        }
+        EXPECT_EQ(stream, written.audio);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, UncompressedReadBackTest,
