@@ -19,6 +19,25 @@ namespace {
 // Fifteen seconds of frames are enough to measure a rate the input does not state.
 constexpr MediaTime kRateMeasurePeriod = 150'000'000;
 
+// The standard rate (N or N x 1000/1001 frames per second) a measured rate stands for,
+// if it is that close to one: frame times rounded to whole milliseconds measure 30 fps
+// as 29.998 or so.
+double StandardFrameRate(double measured)
+{
+    double best = 0.0;
+    double bestError = 5e-4;  // relative
+    for (int n = 1; n <= 240; ++n) {
+        for (const double candidate : {double(n), n * 1000.0 / 1001.0}) {
+            const double error = std::fabs(measured - candidate) / candidate;
+            if (error < bestError) {
+                bestError = error;
+                best = candidate;
+            }
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder)
@@ -43,7 +62,10 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
-    if (static_cast<int64_t>(sourceFrameRate_) == 0)
+    // A stream that states no frame duration is measured even when its reported rate
+    // (estimated from its length) is not below 1: the estimate can be a few per cent
+    // off, and keeping the input's rate needs the real one.
+    if (static_cast<int64_t>(sourceFrameRate_) == 0 || sourceVideoHeader_.AvgTimePerFrame == 0)
         MeasureSourceFrameRate();
 
     outputFrameRate_ = requestedRate != 0.0 ? requestedRate : sourceFrameRate_;
@@ -86,6 +108,12 @@ void ConversionSession::MeasureSourceFrameRate()
         throw CMyException(ErrorCode::InputOpenFailed, "the video's frame rate cannot be measured");
     sourceFrameRate_ = static_cast<double>(count) / (static_cast<double>(sum) * 0.0000001);
     videoReader_->Rewind();
+    // A measured rate that is a standard one is taken as exact, and the reader keeps the
+    // frames to it, so jittery time stamps cannot make the loop drop or repeat frames.
+    if (const double standard = StandardFrameRate(sourceFrameRate_); standard > 0.0) {
+        sourceFrameRate_ = standard;
+        videoReader_->SetNominalFrameRate(standard);
+    }
 }
 
 void ConversionSession::GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const

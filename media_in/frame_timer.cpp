@@ -1,12 +1,16 @@
 #include "media_in/frame_timer.h"
 
+#include <cmath>
+#include <algorithm>
 #include <cstdlib>
 
 namespace klova {
 
-void FrameTimer::Configure(MediaTime nominalDuration, bool trustDurations, MediaTime loneFrameDuration)
+void FrameTimer::Configure(double nominalRate, bool trustDurations, MediaTime loneFrameDuration)
 {
-    nominal_ = nominalDuration > 0 ? nominalDuration : 0;
+    const bool usable = std::isfinite(nominalRate) && nominalRate > 0.0 && FrameDuration(nominalRate) > 0;
+    nominal_ = usable ? FrameDuration(nominalRate) : 0;
+    slotUnits_ = usable ? static_cast<double>(kUnitsPerSecond) / nominalRate : 0.0;
     trustDurations_ = trustDurations;
     loneFrame_ = loneFrameDuration > 0 ? loneFrameDuration : 0;
 }
@@ -18,15 +22,34 @@ void FrameTimer::Reset()
     heldStart_ = 0;
     lastStop_ = 0;
     lastDuration_ = 0;
+    gridStarted_ = false;
+    gridOrigin_ = 0;
+    gridEnd_ = 0;
+}
+
+MediaTime FrameTimer::GridLength(std::optional<MediaTime> nextStart, std::optional<MediaTime> ownDuration)
+{
+    if (!gridStarted_) {
+        gridStarted_ = true;
+        gridOrigin_ = heldStart_;
+        gridEnd_ = 0;
+    }
+    MediaTime target = 0;
+    if (nextStart) {
+        target = std::llround(static_cast<double>(*nextStart - gridOrigin_) / slotUnits_) * nominal_;
+    } else {
+        const long long slots = ownDuration ? std::llround(static_cast<double>(*ownDuration) / slotUnits_) : 1;
+        target = gridEnd_ + std::max(1LL, slots) * nominal_;
+    }
+    // A frame squeezed into its predecessor's slot still lasts a unit; the grid takes
+    // the unit back from the frames after it.
+    const MediaTime length = std::max<MediaTime>(1, target - gridEnd_);
+    gridEnd_ += length;
+    return length;
 }
 
 MediaTime FrameTimer::DecideDuration(std::optional<MediaTime> reference) const
 {
-    if (nominal_ > 0) {
-        if (!reference || std::llabs(*reference - nominal_) * 100 <= nominal_)
-            return nominal_;
-        return *reference;
-    }
     if (reference)
         return *reference;
     if (lastDuration_ > 0)
@@ -45,7 +68,11 @@ std::optional<FrameTimer::Times> FrameTimer::Push(std::optional<MediaTime> start
             reference = *start - heldStart_;
         else if (trustDurations_ && heldDuration_ && *heldDuration_ > 0)
             reference = heldDuration_;
-        const MediaTime length = DecideDuration(reference);
+        std::optional<MediaTime> nextStart;
+        if (start && *start > heldStart_)
+            nextStart = start;
+        const MediaTime length =
+            nominal_ > 0 ? GridLength(nextStart, nextStart ? std::nullopt : reference) : DecideDuration(reference);
         released = Times{heldStart_, heldStart_ + length};
         lastStop_ = released->stop;
         lastDuration_ = length;
@@ -64,7 +91,7 @@ std::optional<FrameTimer::Times> FrameTimer::Finish()
     std::optional<MediaTime> reference;
     if (trustDurations_ && heldDuration_ && *heldDuration_ > 0)
         reference = heldDuration_;
-    const MediaTime length = DecideDuration(reference);
+    const MediaTime length = nominal_ > 0 ? GridLength(std::nullopt, reference) : DecideDuration(reference);
     const Times times{heldStart_, heldStart_ + length};
     holding_ = false;
     heldDuration_.reset();

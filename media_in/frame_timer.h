@@ -19,16 +19,21 @@ public:
     // Duration used when nothing else tells how long a frame lasts (1/25 s).
     static constexpr MediaTime kDefaultFrameDuration = 400'000;
 
-    // nominalDuration: AvgTimePerFrame of a frame rate that can be trusted, 0 without one.
-    // Durations within 1 % of it are delivered as exactly it, so the rounding noise of
-    // time stamps (333666/333667 for NTSC) never reaches the engine.
+    // nominalRate: a frame rate that can be trusted (frames per second), 0 without one.
+    // With a rate, frame times keep to its grid: each frame ends on the frame slot
+    // nearest to the next frame's time stamp, and lasts a whole number of
+    // FrameDuration(nominalRate) units. So the rounding noise of time stamps (333666 /
+    // 333667 for NTSC, whole milliseconds in ASF) never reaches the engine, and every
+    // frame of a constant-rate stream lasts exactly one output frame at that rate;
+    // a frame missing from the stream shows as a frame lasting two slots.
     // trustDurations: whether the decoder's own buffer durations mean anything (they
     // are made up from a guessed rate when the container gave none).
     // loneFrameDuration: for a first frame with nothing else to go by (stream duration
     // divided by frame count), 0 when unknown.
-    void Configure(MediaTime nominalDuration, bool trustDurations, MediaTime loneFrameDuration);
+    void Configure(double nominalRate, bool trustDurations, MediaTime loneFrameDuration);
 
-    // Forgets the held frame and the history (after a flush or a seek).
+    // Forgets the held frame and the history (after a flush or a seek); the grid
+    // starts again at the next frame.
     void Reset();
 
     // Takes the next frame: its running time and its own duration, each absent when
@@ -42,8 +47,15 @@ public:
 
 private:
     MediaTime DecideDuration(std::optional<MediaTime> reference) const;
+    // The held frame's length on the grid, given where the next frame starts (or how
+    // long the held frame says it lasts, when there is no next frame).
+    MediaTime GridLength(std::optional<MediaTime> nextStart, std::optional<MediaTime> ownDuration);
 
-    MediaTime nominal_ = 0;
+    MediaTime nominal_ = 0;      // FrameDuration(nominalRate), 0 without a rate
+    double slotUnits_ = 0.0;     // the exact length of a frame slot, 10,000,000 / nominalRate
+    bool gridStarted_ = false;
+    MediaTime gridOrigin_ = 0;   // time stamp of the grid's first frame
+    MediaTime gridEnd_ = 0;      // end of the last timed frame, relative to the origin
     bool trustDurations_ = true;
     MediaTime loneFrame_ = 0;
 

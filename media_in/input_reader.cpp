@@ -144,6 +144,11 @@ void InputReader::SeekTo(MediaTime position)
     control_->SetFlush(false);
 }
 
+void InputReader::SetNominalFrameRate(double framesPerSecond)
+{
+    control_->SetNominalFrameRate(framesPerSecond);
+}
+
 void InputReader::GetProperty(int32_t index, void* value) const
 {
     if (!value)

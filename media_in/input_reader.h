@@ -53,6 +53,11 @@ public:
     void SeekTo(MediaTime position);
     void Rewind() { SeekTo(0); }
 
+    // For a video stream whose frame rate had to be measured: the frames delivered
+    // from now on keep to this rate's grid (each lasts a whole number of
+    // FrameDuration(framesPerSecond) units), so time-stamp jitter cannot reach the caller.
+    void SetNominalFrameRate(double framesPerSecond);
+
     // Writes 8 bytes (int64 or double, see ReaderProperty); any other index writes nothing.
     void GetProperty(int32_t index, void* value) const;
 

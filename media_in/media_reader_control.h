@@ -57,6 +57,10 @@ public:
     // reach the sink.
     virtual HRESULT SetFrameRateTrusted(bool trusted) = 0;
 
+    // A frame rate found out by measuring, for a stream whose caps carried none: the
+    // frames the sink times from now on keep to its grid. Called on the engine thread.
+    virtual HRESULT SetNominalFrameRate(double framesPerSecond) = 0;
+
     // Start of the first segment the sink received, in nanoseconds of the upstream
     // time line: where the stream's running time 0 lies. S_FALSE before any segment.
     virtual HRESULT GetStreamOrigin(uint64_t* originNs) = 0;

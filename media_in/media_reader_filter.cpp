@@ -1,5 +1,7 @@
 #include "media_in/media_reader_filter.h"
 
+#include <utility>
+
 #include "media_in/media_type_caps.h"
 
 #include <algorithm>
@@ -217,6 +219,15 @@ HRESULT MediaReaderFilter::SetFrameRateTrusted(bool trusted)
     return S_OK;
 }
 
+HRESULT MediaReaderFilter::SetNominalFrameRate(double framesPerSecond)
+{
+    if (!(framesPerSecond > 0.0))
+        return E_INVALIDARG;
+    std::lock_guard lock(mutex_);
+    pendingNominalRate_ = framesPerSecond;
+    return S_OK;
+}
+
 HRESULT MediaReaderFilter::GetStreamOrigin(uint64_t* originNs)
 {
     if (!originNs)
@@ -279,11 +290,12 @@ bool MediaReaderFilter::SetCaps(GstCaps* caps)
             proposed.videoInfo.AvgTimePerFrame = 0;
             proposed.videoInfo.dwBitRate = 0;
         }
-        const MediaTime nominal = proposed.videoInfo.AvgTimePerFrame;
+        const double nominalRate =
+            trusted && videoInfo_.fps_n > 0 && videoInfo_.fps_d > 0 ? double(videoInfo_.fps_n) / videoInfo_.fps_d : 0.0;
         lock.unlock();
         // Asked upstream, so not under the lock.
-        const MediaTime lone = nominal == 0 ? LoneFrameDuration() : 0;
-        frameTimer_.Configure(nominal, trusted, lone);
+        const MediaTime lone = nominalRate == 0.0 ? LoneFrameDuration() : 0;
+        frameTimer_.Configure(nominalRate, trusted, lone);
         lock.lock();
     } else if (proposed.formattype == FormatType::WaveFormatEx) {
         audioBlockAlign_ = proposed.waveFormat.nBlockAlign;
@@ -383,6 +395,15 @@ GstFlowReturn MediaReaderFilter::RenderVideo(GstBuffer* buffer)
     std::optional<MediaTime> duration;
     if (GST_BUFFER_DURATION_IS_VALID(buffer))
         duration = NsToMediaTime(GST_BUFFER_DURATION(buffer));
+    double nominalRate = 0.0;
+    bool trusted = false;
+    {
+        std::lock_guard lock(mutex_);
+        nominalRate = std::exchange(pendingNominalRate_, 0.0);
+        trusted = frameRateTrusted_;
+    }
+    if (nominalRate > 0.0)
+        frameTimer_.Configure(nominalRate, trusted, 0);
     const std::optional<FrameTimer::Times> released = frameTimer_.Push(start, duration);
     if (released && heldFrame_) {
         const GstFlowReturn flow = DeliverVideo(heldFrame_.get(), heldInfo_, *released);

@@ -54,6 +54,7 @@ public:
     HRESULT GetTimes(bool reset, MediaTime* start, MediaTime* stop) override;
     HRESULT AbortStream() override;
     HRESULT SetFrameRateTrusted(bool trusted) override;
+    HRESULT SetNominalFrameRate(double framesPerSecond) override;
     HRESULT GetStreamOrigin(uint64_t* originNs) override;
     HRESULT SetTimeOrigin(uint64_t positionNs) override;
 
@@ -103,6 +104,9 @@ private:
     bool flushing_ = false; // SetFlush(true)
     bool unlocked_ = false; // the pipeline asked render to give up (flush or state change)
     bool frameRateTrusted_ = true;
+    // A measured rate waiting to be handed to the frame timer on the streaming thread;
+    // 0 when there is none.
+    double pendingNominalRate_ = 0.0;
     bool originKnown_ = false;
     uint64_t originNs_ = 0;
     std::optional<uint64_t> pendingTimeOrigin_;  // taken over at the next flush

@@ -25,7 +25,7 @@ TEST(FrameTimer, NtscRoundingNoiseBecomesTheNominalDuration)
     FrameTimer timer;
     const MediaTime nominal = FrameDuration(30000.0 / 1001.0);
     ASSERT_EQ(nominal, 333666);
-    timer.Configure(nominal, true, 0);
+    timer.Configure(30000.0 / 1001.0, true, 0);
     std::vector<std::optional<MediaTime>> starts;
     std::vector<std::optional<MediaTime>> durations;
     for (int n = 0; n < 300; ++n) {
@@ -46,7 +46,7 @@ TEST(FrameTimer, NtscRoundingNoiseBecomesTheNominalDuration)
 TEST(FrameTimer, GenuinelyLongerFramesKeepTheirOwnDuration)
 {
     FrameTimer timer;
-    timer.Configure(400000, true, 0);
+    timer.Configure(25.0, true, 0);
     // The third frame is shown twice as long (a frame missing in the source).
     const auto times = TimeAll(timer, {0, 400000, 800000, 1600000, 2000000},
                                {400000, 400000, 400000, 400000, 800000});
@@ -55,6 +55,44 @@ TEST(FrameTimer, GenuinelyLongerFramesKeepTheirOwnDuration)
     EXPECT_EQ(times[2].stop - times[2].start, 800000);
     EXPECT_EQ(times[3].stop - times[3].start, 400000);
     EXPECT_EQ(times[4].stop - times[4].start, 800000);  // the last one by its own duration
+}
+
+TEST(FrameTimer, WholeMillisecondStampsStillGiveEveryFrameOneSlot)
+{
+    // ASF stamps frames in whole milliseconds: 30 fps arrives as 0, 33, 67, 100, ... ms.
+    FrameTimer timer;
+    timer.Configure(30.0, false, 0);
+    std::vector<std::optional<MediaTime>> starts;
+    std::vector<std::optional<MediaTime>> durations;
+    for (int n = 0; n < 3000; ++n) {
+        starts.push_back(std::llround(n * 1000.0 / 30.0) * 10000);
+        durations.push_back(std::nullopt);
+    }
+    const auto times = TimeAll(timer, starts, durations);
+    ASSERT_EQ(times.size(), 3000u);
+    for (size_t n = 0; n < times.size(); ++n)
+        ASSERT_EQ(times[n].stop - times[n].start, FrameDuration(30.0)) << "frame " << n;
+}
+
+TEST(FrameTimer, FramesFasterThanTheGridKeepTheirRealTimeInTotal)
+{
+    // Content at 60 fps in a stream said to be 30 fps: half the frames fall into the
+    // slot of the one before; the total still follows the time stamps.
+    FrameTimer timer;
+    timer.Configure(30.0, true, 0);
+    std::vector<std::optional<MediaTime>> starts;
+    std::vector<std::optional<MediaTime>> durations;
+    for (int n = 0; n <= 600; ++n) {
+        starts.push_back(std::llround(n * 1.0e7 / 60.0));
+        durations.push_back(std::nullopt);
+    }
+    const auto times = TimeAll(timer, starts, durations);
+    MediaTime total = 0;
+    for (size_t n = 0; n + 1 < times.size(); ++n) {
+        EXPECT_GT(times[n].stop, times[n].start);
+        total += times[n].stop - times[n].start;
+    }
+    EXPECT_NEAR(static_cast<double>(total), 10.0 * kUnitsPerSecond, FrameDuration(30.0));
 }
 
 TEST(FrameTimer, MadeUpDurationsGiveWayToTimeStamps)
@@ -73,7 +111,7 @@ TEST(FrameTimer, MadeUpDurationsGiveWayToTimeStamps)
 TEST(FrameTimer, FramesWithoutTimeStampsFollowThePreviousOne)
 {
     FrameTimer timer;
-    timer.Configure(400000, true, 0);
+    timer.Configure(25.0, true, 0);
     const auto times = TimeAll(timer, {0, std::nullopt, std::nullopt}, {std::nullopt, std::nullopt, std::nullopt});
     ASSERT_EQ(times.size(), 3u);
     EXPECT_EQ(times[0].start, 0);
@@ -102,7 +140,7 @@ TEST(FrameTimer, LoneFrameWithoutAnyRateNeverLastsZero)
 TEST(FrameTimer, ResetForgetsTheHeldFrame)
 {
     FrameTimer timer;
-    timer.Configure(400000, true, 0);
+    timer.Configure(25.0, true, 0);
     EXPECT_FALSE(timer.Push(5000000, 400000));
     EXPECT_TRUE(timer.Holding());
     timer.Reset();
