@@ -73,7 +73,28 @@ private slots:
         QVERIFY(!stop->isEnabled());
     }
 
-    void savesEveryKeyInOrderWhenDestroyedAndKeepsForeignSections()
+    static std::vector<std::string> OptionKeys(const std::string& text)
+    {
+        std::vector<std::string> keys;
+        std::istringstream lines(text.substr(text.find("[Options]")));
+        for (std::string line; std::getline(lines, line);)
+            if (line.find('=') != std::string::npos)
+                keys.push_back(line.substr(0, line.find('=')));
+        return keys;
+    }
+
+    void savesEveryKeyInOrderWhenDestroyed()
+    {
+        const std::string fresh = dir_.File("fresh.ini");
+        { ScriptedDialog dialog(fresh, configs_, test::BuildPath("")); }
+        const std::vector<std::string> keys = OptionKeys(ReadFile(fresh));
+        QCOMPARE(keys.size(), size_t{28});
+        QCOMPARE(keys.front(), std::string("LastFolder"));
+        QCOMPARE(keys[4], std::string("VideoCodec"));
+        QCOMPARE(keys.back(), std::string("ClipsFileName"));
+    }
+
+    void keepsForeignSectionsAndReadsBackWhatItSaved()
     {
         {
             std::ofstream(Profile()) << "[Mine]\nA=1\n[Options]\nSrcFileName= in.avi \nFrameRate=25000\n";
@@ -84,14 +105,7 @@ private slots:
         }
         const std::string saved = ReadFile(Profile());
         QVERIFY(saved.find("[Mine]\r\nA=1") != std::string::npos);
-        std::vector<std::string> keys;
-        std::istringstream lines(saved.substr(saved.find("[Options]")));
-        for (std::string line; std::getline(lines, line);)
-            if (line.find('=') != std::string::npos)
-                keys.push_back(line.substr(0, line.find('=')));
-        QCOMPARE(keys.size(), size_t{28});
-        QCOMPARE(keys.front(), std::string("LastFolder"));
-        QCOMPARE(keys.back(), std::string("ClipsFileName"));
+        QCOMPARE(OptionKeys(saved).size(), size_t{28});
         ScriptedDialog reread(Profile(), configs_, test::BuildPath(""));
         QCOMPARE(reread.settings().DstFileName, std::string("  out file.avi"));
     }
@@ -104,8 +118,9 @@ private slots:
         QCOMPARE(dialog.statusText(), QStringLiteral("Cannot open input file."));
         QVERIFY(!dialog.converting());
         QVERIFY(dialog.failureShown());
-        // The next command clears the message.
-        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("2")), Qt::LeftButton);
+        // The next command (here Escape, the Stop command) clears the message.
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
         QCOMPARE(dialog.statusText(), QString());
     }
 
@@ -147,6 +162,8 @@ private slots:
         dialog.settings().VideoCodec = "<Uncompressed>";
         dialog.show();
         dialog.OnStart();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();  // a few idle steps: the output file is open
         dialog.answer = false;
         dialog.close();
         QVERIFY(dialog.isVisible());
