@@ -169,11 +169,6 @@ void AviWriter::OpenFile(const std::string& path)
     aviMux_ = Held(linker_->Create("avimux", "AVI Mux"));
     GstElement* fileWriter = linker_->Create("filesink", "File writer");
     g_object_set(fileWriter, "location", path.c_str(), "sync", FALSE, nullptr);
-    // Open (create, or empty an existing file) now, so a path that cannot be written
-    // fails here rather than as a failed run later.
-    if (gst_element_set_state(fileWriter, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
-        ThrowOpenFailed("cannot create " + path);
-
     if (compress) {
         linker_->Connect(videoQueue, compressor.get());
         dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
@@ -184,6 +179,11 @@ void AviWriter::OpenFile(const std::string& path)
         linker_->Connect(videoQueue, aviMux_.get());
     }
     linker_->Connect(aviMux_.get(), fileWriter);
+
+    // Open the file now (created, or an existing one emptied), so a path that cannot be
+    // written fails here rather than as a failed run later.
+    if (gst_element_set_state(fileWriter, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
+        ThrowOpenFailed("cannot create " + path);
 }
 
 void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName)

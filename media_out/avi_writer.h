@@ -1,7 +1,10 @@
 // Writes one AVI file. Builds the pipeline "VideoWriterProxy" -> [video encoder] ->
 // "AVI Mux" -> "File writer", plus "AudioWriterProxy" -> [audio encoder] -> "AVI Mux"
 // when the file has sound; the first write starts it and the end-of-output call
-// completes the file.
+// completes the file. With an encoder on both streams it is the equivalent of
+//   videowriterproxy ! queue ! [videoconvert !] encoder ! queue ! avimux name=mux
+//     ! filesink   audiowriterproxy ! queue ! [audioconvert ! audioresample !] encoder ! mux.
+// All operations run on the engine thread.
 #pragma once
 
 #include "codecs/encoder_config_store.h"

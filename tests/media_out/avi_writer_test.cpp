@@ -292,6 +292,13 @@ TEST(AviWriter, StreamsOfUnequalLengthDoNotStallTheEngine)
     EXPECT_TRUE(v.allWritesOk && v.endOk);
     EXPECT_EQ(ProbeStream(dir.File("video_longer.avi"), "video", true)["nb_read_frames"], "40");
     EXPECT_EQ(AudioChunks(dir.File("video_longer.avi")).size(), 5u);
+
+    ClipPlan audioOnly;  // the video ends before its first frame
+    audioOnly.videoFrames = 0;
+    audioOnly.audioFrames = 10;
+    const ClipResult o = WriteClip(dir.File("audio_only.avi"), audioOnly);
+    EXPECT_TRUE(o.allWritesOk && o.endOk);
+    EXPECT_EQ(AudioChunks(dir.File("audio_only.avi")).size(), 10u);
 }
 
 TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
