@@ -1,6 +1,7 @@
 #include "app/converter_app.h"
 
 #include "app/main_dialog.h"
+#include "app/termination_watcher.h"
 #include "platform/app_paths.h"
 
 #include <gst/gst.h>
@@ -30,6 +31,7 @@ int ConverterApp::Run()
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
     {
         MainDialog dialog(profilePath_, encoderConfigs_, ExecutableFolder());
+        TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();
     }
     ExitInstance();

@@ -242,9 +242,15 @@ void MainDialog::reject()
     RunCommand([this] { OnStop(); });
 }
 
+void MainDialog::CloseWithoutQuestion()
+{
+    closingWithoutQuestion_ = true;
+    close();
+}
+
 void MainDialog::closeEvent(QCloseEvent* event)
 {
-    if (!ConfirmCancel()) {
+    if (!closingWithoutQuestion_ && !ConfirmCancel()) {
         event->ignore();
         return;
     }

@@ -46,6 +46,10 @@ public:
     void OnStart();
     void OnStop();
 
+    // Stops a running conversion without asking and closes the window (the process is
+    // being told to end).
+    void CloseWithoutQuestion();
+
 protected:
     // Asked before a running conversion is stopped or the window closed; true to go on.
     virtual bool ConfirmCancel();
@@ -77,6 +81,7 @@ private:
     ConversionJob job_;
     bool converting_ = false;
     bool failureShown_ = false;
+    bool closingWithoutQuestion_ = false;
     // Runs the conversion's steps while the event queue is empty.
     QTimer idleTimer_;
 
