@@ -115,7 +115,14 @@ TEST_P(KlovaConvertRates, ChangesTheFrameRateAndKeepsTheSoundInStep)
 INSTANTIATE_TEST_SUITE_P(Rates, KlovaConvertRates,
                          ::testing::Values(RateCase{"25", 50, "15000", "15/1"}, RateCase{"15", 30, "25000", "25/1"},
                                            RateCase{"30000/1001", 60, "25000", "25/1"},
-                                           RateCase{"25", 50, "29970", "30000/1001"}));
+                                           RateCase{"25", 50, "29970", "30000/1001"}),
+                         [](const ::testing::TestParamInfo<RateCase>& info) {
+                             std::string name = std::string(info.param.inputRate) + "_to_" + info.param.outputRate;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
 {
