@@ -185,16 +185,5 @@ TEST(DeviceMonikerList, ReadsMonikerStrings)
     EXPECT_EQ(value, "");
 }
 
-TEST(AviEncoderCheck, RecognisesDvEncoders)
-{
-    GstPtr<GstElement> dv = MakeElement("avenc_dvvideo");
-    GstPtr<GstElement> mpeg4 = MakeElement("avenc_mpeg4");
-    if (!dv || !mpeg4)
-        GTEST_SKIP() << "libav encoders missing";
-    EXPECT_TRUE(AviEncoderCheck::IsDvEncoder(dv.get()));
-    EXPECT_FALSE(AviEncoderCheck::IsDvEncoder(mpeg4.get()));
-    EXPECT_FALSE(AviEncoderCheck::WritesFileItself(mpeg4.get()));
-}
-
 }  // namespace
 }  // namespace klova

@@ -19,6 +19,11 @@ struct ListedEncoder {
     std::string factory;
 };
 
+void PrintTo(const ListedEncoder& encoder, std::ostream* out)
+{
+    *out << encoder.factory << " (\"" << encoder.friendlyName << "\")";
+}
+
 // Runs while the tests are being registered, before main() initialises GStreamer.
 std::vector<ListedEncoder> Listed(CompressorCategory category)
 {

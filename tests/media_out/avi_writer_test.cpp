@@ -86,6 +86,11 @@ struct ReadBackCase {
     std::vector<long> audioPacketBytes;  // repeating
 };
 
+void PrintTo(const ReadBackCase& c, std::ostream* out)
+{
+    *out << c.frameRate << " fps";
+}
+
 class UncompressedReadBackTest : public ::testing::TestWithParam<ReadBackCase> {};
 
 TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)

@@ -165,6 +165,11 @@ struct AudioCase {
     std::vector<uint32_t> sampleBytes;  // the lengths, repeating
 };
 
+void PrintTo(const AudioCase& c, std::ostream* out)
+{
+    *out << c.frameRate << " fps";
+}
+
 class AudioWriterProxyTest : public ::testing::TestWithParam<AudioCase> {};
 
 TEST_P(AudioWriterProxyTest, CutsChunksIntoWholeBlocksWithoutLosingAByte)
