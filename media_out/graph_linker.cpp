@@ -119,6 +119,7 @@ bool GraphLinker::Add(GstElement* element, const std::string& name)
 
 GstElement* GraphLinker::Create(const char* factory, const std::string& name)
 {
+    InitDebugCategory();
     GstElement* element = gst_element_factory_make(factory, nullptr);
     if (!element)
         ThrowOpenFailed(std::string("cannot create ") + factory);
