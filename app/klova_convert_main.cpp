@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 
 namespace klova {
 namespace {
@@ -26,15 +27,18 @@ extern "C" void OnStopSignal(int) { stopRequested = 1; }
 
 class HeadlessHost : public ConversionHost {
 public:
-    explicit HeadlessHost(const std::string& winMediaFolder) : winMediaLibrary_(winMediaFolder) {}
+    explicit HeadlessHost(std::string winMediaFolder) : winMediaFolder_(std::move(winMediaFolder)) {}
 
     std::optional<std::u16string> ResolveMediaProfile(const std::string& mediaProfile) override
     {
-        return klova::ResolveMediaProfile(winMediaLibrary_, mediaProfile);
+        if (!winMediaLibrary_)
+            winMediaLibrary_ = std::make_unique<WinMediaLibrary>(winMediaFolder_);
+        return klova::ResolveMediaProfile(*winMediaLibrary_, mediaProfile);
     }
 
 private:
-    WinMediaLibrary winMediaLibrary_;
+    std::string winMediaFolder_;
+    std::unique_ptr<WinMediaLibrary> winMediaLibrary_;  // loaded for the first WMV conversion
 };
 
 // Prints the statistics block: rewritten in place on a terminal, as plain lines (at

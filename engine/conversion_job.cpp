@@ -93,7 +93,9 @@ void ConversionJob::StartConversion()
         host_.PreparePreview(outputWidth_, outputHeight_, sourceWidth_, sourceHeight_);
         previewShown_ = true;
     }
-    profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
+    // Only Windows Media writers take the profile; resolving it loads their library.
+    if (GetOutputExtension(settings_) == ".wmv")
+        profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
 }
 
 void ConversionJob::SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader)

@@ -41,7 +41,7 @@ double StandardFrameRate(double measured)
 }  // namespace
 
 ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder)
-    : encoderConfigs_(encoderConfigs), wmvLibrary_(std::make_unique<WinMediaLibrary>(winMediaFolder))
+    : encoderConfigs_(encoderConfigs), winMediaFolder_(winMediaFolder)
 {
 }
 
@@ -217,6 +217,10 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
         return;
     }
 
+    // Loaded at the first Windows Media file only: the library pulls in all of FFmpeg,
+    // which an AVI conversion has no use for.
+    if (!wmvLibrary_)
+        wmvLibrary_ = std::make_unique<WinMediaLibrary>(winMediaFolder_);
     wmvWriter_ = wmvLibrary_->CreateWriter();
     if (!wmvWriter_)
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");

@@ -20,8 +20,8 @@ class WinMediaLibrary;
 
 class ConversionSession {
 public:
-    // winMediaFolder: where libasfout.so is looked for. A missing library is no error
-    // here; it only makes CreateWriter fail for WMV output.
+    // winMediaFolder: where libasfout.so is looked for (when the first WMV file is
+    // created). A missing library only makes CreateWriter fail for WMV output.
     ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder);
     virtual ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
@@ -73,6 +73,7 @@ private:
     bool EndWinMediaWriter();
 
     const EncoderConfigStore& encoderConfigs_;
+    std::string winMediaFolder_;
 
     std::string audioCodecName_;
     int32_t outputWidth_ = 0;
@@ -90,7 +91,7 @@ private:
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 
-    std::unique_ptr<WinMediaLibrary> wmvLibrary_;
+    std::unique_ptr<WinMediaLibrary> wmvLibrary_;  // null until the first WMV file
     WinMediaWriterPtr wmvWriter_;
     bool wmvHasAudio_ = false;
     std::unique_ptr<AviWriter> aviWriter_;

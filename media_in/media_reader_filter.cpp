@@ -51,8 +51,10 @@ GstPtr<GstCaps> PinnedCaps(const MediaType& type)
 {
     if (type.majortype == MajorType::Video) {
         const BITMAPINFOHEADER& bitmap = type.videoInfo.bmiHeader;
-        return adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
-                                         bitmap.biWidth, "height", G_TYPE_INT, bitmap.biHeight, nullptr));
+        GstPtr<GstCaps> caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
+        gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, bitmap.biWidth, "height", G_TYPE_INT, bitmap.biHeight,
+                            nullptr);
+        return caps;
     }
     const WAVEFORMATEX& wave = type.waveFormat;
     return adopt(gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, wave.wBitsPerSample == 8 ? "U8" : "S16LE",
@@ -336,7 +338,11 @@ GstFlowReturn MediaReaderFilter::WaitForRequest()
     for (;;) {
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return (requested_ && !flushing_) || unlocked_; });
+            changed_.wait(lock, [this] { return (requested_ && !flushing_) || unlocked_ || aborted_; });
+            // After a failure nothing more is delivered, even if a request came first:
+            // the input has ended there, until a flush starts it again.
+            if (aborted_ && !unlocked_)
+                return GST_FLOW_EOS;
             if (!unlocked_) {
                 requested_ = false;
                 copying_ = true;
@@ -427,6 +433,24 @@ GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoI
     const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
     const MediaTime length = times.stop - times.start;
     GstFlowReturn flow = GST_FLOW_OK;
+    // A 4:2:0 frame is converted straight into the buffer; the frame size is pinned to
+    // the buffer's, so it always fits in one piece.
+    if (YuvToBgrConverter::Supports(GST_VIDEO_FRAME_FORMAT(&frame))) {
+        if (imageSize > bufferSize_) {
+            gst_video_frame_unmap(&frame);
+            GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("a frame larger than the reader's buffer"));
+            return GST_FLOW_ERROR;
+        }
+        if (!yuvConverter_.ConfiguredFor(frame.info))
+            yuvConverter_.Configure(frame.info);
+        flow = WaitForRequest();
+        if (flow == GST_FLOW_OK) {
+            yuvConverter_.Convert(frame, buffer_);
+            Publish(imageSize, times.start, times.stop);
+        }
+        gst_video_frame_unmap(&frame);
+        return flow;
+    }
     // One piece per request; more than one only when a frame is larger than the buffer.
     for (uint32_t offset = 0; offset < imageSize && flow == GST_FLOW_OK;) {
         flow = WaitForRequest();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "media_in/frame_timer.h"
+#include "media_in/yuv_to_bgr_converter.h"
 #include "media_in/media_reader_control.h"
 #include "media_in/media_type.h"
 #include "platform/gst_ptr.h"
@@ -119,6 +120,8 @@ private:
     uint32_t audioRate_ = 0;
     std::optional<MediaTime> nextAudioStart_;
     FrameTimer frameTimer_;
+    // Turns 4:2:0 frames into the BGR DIB in the copy. Used on the streaming thread only.
+    YuvToBgrConverter yuvConverter_;
     GstPtr<GstBuffer> heldFrame_;  // the frame whose duration waits for the next time stamp
     GstVideoInfo heldInfo_;
 };

@@ -29,7 +29,7 @@ namespace {
 
 GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
     "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
-    GST_STATIC_CAPS("video/x-raw, format=(string)BGR; "
+    GST_STATIC_CAPS("video/x-raw, format=(string){ I420, YV12, NV12, BGR }; "
                     "audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved"));
 
 MediaReaderFilter* Impl(GstBaseSink* sink)

@@ -1,5 +1,7 @@
 #include "media_in/media_type_caps.h"
 
+#include "media_in/yuv_to_bgr_converter.h"
+
 #include <gst/audio/audio.h>
 #include <gst/video/video.h>
 
@@ -11,7 +13,9 @@ namespace klova {
 
 namespace {
 
-constexpr const char* kVideoCaps = "video/x-raw, format=(string)BGR";
+// BGR, or the 4:2:0 formats the sink turns into BGR itself while it copies (decoders'
+// usual output, which then needs no separate conversion pass).
+constexpr const char* kVideoCaps = "video/x-raw, format=(string){ I420, YV12, NV12, BGR }";
 constexpr const char* kAudioCaps = "audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved";
 
 MediaType VideoTypeFromCaps(const GstCaps* caps)
@@ -19,7 +23,10 @@ MediaType VideoTypeFromCaps(const GstCaps* caps)
     MediaType type;
     type.majortype = MajorType::Video;
     GstVideoInfo info;
-    if (!gst_video_info_from_caps(&info, caps) || GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR)
+    if (!gst_video_info_from_caps(&info, caps))
+        return type;
+    const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
+    if (format != GST_VIDEO_FORMAT_BGR && !YuvToBgrConverter::Supports(format))
         return type;
 
     const int32_t width = GST_VIDEO_INFO_WIDTH(&info);

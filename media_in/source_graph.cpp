@@ -75,14 +75,19 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     GstPtr<GstElement> convert;
     GstPtr<GstElement> resize;
     GstPtr<GstElement> filter = MakeElement("capsfilter");
+    // Video: a short queue between the decoder and the colour conversion, so decoding
+    // the next frame and converting this one run on two threads (two cores).
+    GstPtr<GstElement> decoded;
     if (kind_ == Kind::Video) {
+        decoded = MakeElement("queue");
         convert = MakeElement("videoconvert");
         resize = MakeElement("videoscale");
     } else {
         convert = MakeElement("audioconvert");
         resize = MakeElement("audioresample");
     }
-    if (!pipeline_ || !source || !decodebin_ || !convert || !resize || !filter || !sink_)
+    if (!pipeline_ || !source || !decodebin_ || !convert || !resize || !filter || !sink_ ||
+        (kind_ == Kind::Video && !decoded))
         return E_FAIL;
 
     // The pipeline never waits for a clock: it runs as fast as samples are asked for.
@@ -94,7 +99,9 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     GstPtr<GstCaps> caps;
     if (kind_ == Kind::Video) {
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
-        caps = adopt(gst_caps_from_string("video/x-raw, format=(string)BGR"));
+        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
+        // BGR, or a 4:2:0 format the sink converts itself while it copies.
+        caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
     } else {
         // No dither noise: the same file always decodes to the same bytes.
         gst_util_set_object_arg(G_OBJECT(convert.get()), "dithering", "none");
@@ -113,7 +120,14 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     if (!gst_element_link(source.get(), decodebin_.get()) ||
         !gst_element_link_many(convert.get(), resize.get(), filter.get(), sink_.get(), nullptr))
         return E_FAIL;
-    converterInput_ = std::move(convert);
+    if (decoded) {
+        gst_bin_add(bin, decoded.get());
+        if (!gst_element_link(decoded.get(), convert.get()))
+            return E_FAIL;
+        converterInput_ = std::move(decoded);
+    } else {
+        converterInput_ = std::move(convert);
+    }
     return S_OK;
 }
 

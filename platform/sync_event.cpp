@@ -1,6 +1,19 @@
 #include "platform/sync_event.h"
 
+#include <algorithm>
+#include <stdexcept>
+
 namespace klova {
+namespace {
+
+// The condition variable the calling thread sleeps on.
+std::condition_variable& ThreadWaiter()
+{
+    thread_local std::condition_variable waiter;
+    return waiter;
+}
+
+}  // namespace
 
 std::mutex& SyncEvent::Lock()
 {
@@ -8,19 +21,26 @@ std::mutex& SyncEvent::Lock()
     return lock;
 }
 
-std::condition_variable& SyncEvent::Changed()
+void SyncEvent::AddWaiterLocked(std::condition_variable* waiter)
 {
-    static std::condition_variable changed;
-    return changed;
+    const auto free = std::find(waiters_.begin(), waiters_.end(), nullptr);
+    if (free == waiters_.end())
+        throw std::logic_error("too many threads wait on one event");
+    *free = waiter;
+}
+
+void SyncEvent::RemoveWaiterLocked(std::condition_variable* waiter)
+{
+    std::replace(waiters_.begin(), waiters_.end(), waiter, static_cast<std::condition_variable*>(nullptr));
 }
 
 void SyncEvent::Set()
 {
-    {
-        std::lock_guard guard(Lock());
-        set_ = true;
-    }
-    Changed().notify_all();
+    std::lock_guard guard(Lock());
+    set_ = true;
+    for (std::condition_variable* waiter : waiters_)
+        if (waiter)
+            waiter->notify_one();
 }
 
 void SyncEvent::ResetEvent()
@@ -46,25 +66,32 @@ bool SyncEvent::TryConsumeLocked()
 
 void SyncEvent::Wait()
 {
-    std::unique_lock guard(Lock());
-    Changed().wait(guard, [this] { return TryConsumeLocked(); });
+    WaitAny({this});
 }
 
 int SyncEvent::WaitAny(std::initializer_list<SyncEvent*> events)
 {
     std::unique_lock guard(Lock());
-    int signalled = -1;
-    Changed().wait(guard, [&] {
+    const auto firstSet = [&] {
         int index = 0;
         for (SyncEvent* event : events) {
-            if (event->TryConsumeLocked()) {
-                signalled = index;
-                return true;
-            }
+            if (event->TryConsumeLocked())
+                return index;
             ++index;
         }
-        return false;
-    });
+        return -1;
+    };
+    int signalled = firstSet();
+    if (signalled >= 0)
+        return signalled;
+
+    std::condition_variable& waiter = ThreadWaiter();
+    for (SyncEvent* event : events)
+        event->AddWaiterLocked(&waiter);
+    while ((signalled = firstSet()) < 0)
+        waiter.wait(guard);
+    for (SyncEvent* event : events)
+        event->RemoveWaiterLocked(&waiter);
     return signalled;
 }
 

@@ -1,8 +1,9 @@
-// A Win32-style event (auto or manual reset) with wait-for-any, on a mutex and a
-// condition variable. Used for the one-item hand-offs between the engine thread and
+// A Win32-style event (auto or manual reset) with wait-for-any, on a mutex and
+// condition variables. Used for the one-item hand-offs between the engine thread and
 // the streaming threads.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <initializer_list>
 #include <mutex>
@@ -28,15 +29,22 @@ public:
     // first set one wins, as with WaitForMultipleObjects) and consumes it if auto-reset.
     static int WaitAny(std::initializer_list<SyncEvent*> events);
 
+    // Threads waiting on one event at the same time, at most.
+    static constexpr size_t kMaxWaiters = 8;
+
 private:
     bool TryConsumeLocked();
+    void AddWaiterLocked(std::condition_variable* waiter);
+    void RemoveWaiterLocked(std::condition_variable* waiter);
 
-    // All events share one lock and one condition, so a wait can span several of them.
+    // One lock for all events, so a wait can span several of them; each waiting thread
+    // sleeps on its own condition variable, and Set wakes only the threads waiting on
+    // that event.
     static std::mutex& Lock();
-    static std::condition_variable& Changed();
 
     const bool manual_;
     bool set_;
+    std::array<std::condition_variable*, kMaxWaiters> waiters_{};
 };
 
 }  // namespace klova

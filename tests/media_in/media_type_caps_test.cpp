@@ -69,7 +69,13 @@ TEST(MediaTypeFromCaps, InterleavedPcmBecomesWaveFormat)
 
 TEST(MediaTypeFromCaps, FormatsTheReaderCannotDeliverHaveNoSubtype)
 {
-    EXPECT_EQ(MediaTypeFromCaps(Caps("video/x-raw,format=I420,width=64,height=48").get()).subtype, SubType::None);
+    EXPECT_EQ(MediaTypeFromCaps(Caps("video/x-raw,format=Y444,width=64,height=48").get()).subtype, SubType::None);
+    EXPECT_EQ(MediaTypeFromCaps(Caps("video/x-raw,format=RGBA,width=64,height=48").get()).subtype, SubType::None);
+    // 4:2:0 frames are delivered as RGB24: the sink converts them while it copies.
+    const MediaType i420 = MediaTypeFromCaps(Caps("video/x-raw,format=I420,width=65,height=48").get());
+    EXPECT_EQ(i420.subtype, SubType::RGB24);
+    EXPECT_EQ(i420.videoInfo.bmiHeader.biBitCount, 24);
+    EXPECT_EQ(i420.videoInfo.bmiHeader.biSizeImage, 196u * 48u);
     EXPECT_EQ(MediaTypeFromCaps(Caps("audio/x-raw,format=S16LE,layout=non-interleaved,rate=8000,channels=2").get())
                   .subtype,
               SubType::None);
@@ -99,13 +105,13 @@ TEST(CapsFromMediaType, RequestTypesAdmitAnySizeOrRateOfTheirKind)
 TEST(CheckMediaType, PartialPreferredTypeNeedsTheRequiredFormatType)
 {
     const MediaType bgr = MediaTypeFromCaps(Caps("video/x-raw,format=BGR,width=64,height=48,framerate=25/1").get());
-    const MediaType i420 = MediaTypeFromCaps(Caps("video/x-raw,format=I420,width=64,height=48").get());
+    const MediaType y444 = MediaTypeFromCaps(Caps("video/x-raw,format=Y444,width=64,height=48").get());
     const MediaType pcm = MediaTypeFromCaps(Caps("audio/x-raw,format=U8,layout=interleaved,rate=8000,channels=1").get());
     const MediaType video = Partial(VideoRequestType);
     const MediaType audio = Partial(AudioRequestType);
 
     EXPECT_EQ(MediaReaderFilter::CheckMediaType(video, FormatType::VideoInfo, &bgr), S_OK);
-    EXPECT_EQ(MediaReaderFilter::CheckMediaType(video, FormatType::VideoInfo, &i420), S_FALSE);
+    EXPECT_EQ(MediaReaderFilter::CheckMediaType(video, FormatType::VideoInfo, &y444), S_FALSE);
     EXPECT_EQ(MediaReaderFilter::CheckMediaType(video, FormatType::VideoInfo, &pcm), S_FALSE);
     EXPECT_EQ(MediaReaderFilter::CheckMediaType(audio, FormatType::WaveFormatEx, &pcm), S_OK);
     EXPECT_EQ(MediaReaderFilter::CheckMediaType(audio, FormatType::VideoInfo, &pcm), S_FALSE);
