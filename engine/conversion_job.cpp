@@ -18,8 +18,6 @@
 namespace klova {
 namespace {
 
-constexpr uint32_t kSampleRates[] = {11025, 22050, 32000, 44100, 48000};
-
 // The output rate asked for, or 0 to keep the source's. A rate that is negative, not
 // finite, or so high that a frame would last less than one time unit cannot drive the
 // frame loop.
@@ -33,20 +31,6 @@ double RequestedFrameRate(const ConversionSettings& settings)
     if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1)
         throw CMyException(ErrorCode::InvalidOutputFormat, "custom frame rate " + std::to_string(rate));
     return rate;
-}
-
-WAVEFORMATEX CustomAudioFormat(const ConversionSettings& settings)
-{
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<uint16_t>(settings.Channels + 1);
-    format.nSamplesPerSec =
-        settings.SampleRate >= 0 && settings.SampleRate < 5 ? kSampleRates[settings.SampleRate] : 0;
-    format.wBitsPerSample = static_cast<uint16_t>((settings.Bits + 1) * 8);
-    format.nBlockAlign = static_cast<uint16_t>((settings.Bits + 1) * format.nChannels);
-    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-    format.cbSize = 0;
-    return format;
 }
 
 }  // namespace
@@ -128,7 +112,7 @@ void ConversionJob::SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader)
 void ConversionJob::SetUpAudioOutput(const WAVEFORMATEX& sourceFormat)
 {
     const bool custom = settings_.KeepSettings == 0 && settings_.KeepSound == 0;
-    const WAVEFORMATEX outputFormat = custom ? CustomAudioFormat(settings_) : sourceFormat;
+    const WAVEFORMATEX outputFormat = custom ? MakeOutputAudioFormat(settings_) : sourceFormat;
     int32_t chunkSize = 0;
     WAVEFORMATEX ignored;
     session_->GetSourceAudio(&ignored, &chunkSize);
