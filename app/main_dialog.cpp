@@ -226,15 +226,19 @@ bool MainDialog::OnKickIdle()
 
 void MainDialog::OnStop()
 {
-    if (!ConfirmCancel())
-        return;
+    if (ConfirmCancel())
+        StopAndGoIdle();
+}
+
+void MainDialog::StopAndGoIdle()
+{
     WaitCursor wait;
     ShowStatusMessage(IDS_STOPPING, true);
-    job_.StopConversion();
+    idleTimer_.stop();
+    converting_ = false;
     EnableControls(false);
     SetStatusText(QString(), false);
-    converting_ = false;
-    idleTimer_.stop();
+    job_.StopConversion();
 }
 
 void MainDialog::reject()
@@ -254,15 +258,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    RunGuarded([this] {
-        WaitCursor wait;
-        ShowStatusMessage(IDS_STOPPING, true);
-        job_.StopConversion();
-        EnableControls(false);
-        SetStatusText(QString(), false);
-        converting_ = false;
-        idleTimer_.stop();
-    });
+    RunGuarded([this] { StopAndGoIdle(); });
     event->accept();
     done(0);
 }

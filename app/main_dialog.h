@@ -67,6 +67,9 @@ private:
     void EnableControls(bool running);
     bool OnKickIdle();
     void StopConversion();
+    // The stop sequence of the Stop command and of closing: the conversion ends, the
+    // window is idle again, the status box is cleared. Throws what StopConversion throws.
+    void StopAndGoIdle();
 
     // Every command runs through here: the status box is cleared first.
     void RunCommand(const std::function<void()>& command);
