@@ -1,0 +1,24 @@
+// Linked into every program of a sanitizer build (KLOVA_SANITIZE). GLib and GStreamer
+// keep some allocations for the whole life of the process (type system, registry,
+// start-up buffers); they are not leaks of ours. Their stacks only show where they
+// come from when unwinding does not rely on frame pointers, which GLib lacks.
+extern "C" const char* __asan_default_options()
+{
+    return "fast_unwind_on_malloc=0";
+}
+
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:_dl_init\n"
+           "leak:g_type_register_static\n"
+           "leak:g_type_register_fundamental\n"
+           "leak:g_type_class_ref\n"
+           "leak:g_type_add_interface_static\n"
+           "leak:gst_init_check\n"
+           "leak:gst_update_registry\n"
+           "leak:gst_plugin_load\n"
+           "leak:gst_element_register\n"
+           "leak:gst_element_class_add_static_pad_template\n"
+           "leak:g_thread_pool_new\n"
+           "leak:libmjpegutils\n";
+}
