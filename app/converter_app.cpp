@@ -17,6 +17,7 @@ ConverterApp::~ConverterApp() { ExitInstance(); }
 
 int ConverterApp::Run()
 {
+    TerminationWatcher::HoldTerminationSignals();
     GError* error = nullptr;
     gstInitialised_ = gst_init_check(&argc_, &argv_, &error);
     if (!gstInitialised_) {

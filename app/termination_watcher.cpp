@@ -5,6 +5,8 @@
 
 #include <QSocketNotifier>
 
+#include <pthread.h>
+
 #include <csignal>
 
 namespace klova {
@@ -39,6 +41,22 @@ TerminationWatcher::TerminationWatcher(std::function<void()> onSignal, QObject* 
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    // A signal that came during start-up was held back (HoldTerminationSignals) and is
+    // delivered now, to the handler.
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    ::pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
+}
+
+void TerminationWatcher::HoldTerminationSignals()
+{
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &held, nullptr);
 }
 
 TerminationWatcher::~TerminationWatcher()

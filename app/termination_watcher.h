@@ -18,6 +18,10 @@ public:
     explicit TerminationWatcher(std::function<void()> onSignal, QObject* parent = nullptr);
     ~TerminationWatcher() override;
 
+    // Called first thing at start-up, before any thread exists: SIGINT and SIGTERM wait
+    // (in every thread started later too) until a watcher is in place to take them.
+    static void HoldTerminationSignals();
+
 private:
     std::function<void()> onSignal_;
     QSocketNotifier* notifier_ = nullptr;
