@@ -138,23 +138,12 @@ void BM_SceneDetection(benchmark::State& state)
 }
 BENCHMARK(BM_SceneDetection)->Unit(benchmark::kMicrosecond);
 
-WAVEFORMATEX Pcm(uint16_t channels, uint32_t rate, uint16_t bits)
-{
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.wBitsPerSample = bits;
-    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.nAvgBytesPerSec = format.nBlockAlign * rate;
-    return format;
-}
 
 // One output frame's chunk per iteration, 44.1 kHz 16-bit stereo at 29.97 fps.
 void BM_AudioConversion(benchmark::State& state)
 {
-    const WAVEFORMATEX source = Pcm(2, 44100, 16);
-    const WAVEFORMATEX output = Pcm(static_cast<uint16_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
+    const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
+    const WAVEFORMATEX output = MakePcmFormat(static_cast<uint16_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
                                     static_cast<uint16_t>(state.range(2)));
     const auto chunkSize = static_cast<int32_t>(source.nAvgBytesPerSec / 29.97);
     AudioConverter converter(source, output, 29.97, chunkSize);

@@ -75,16 +75,9 @@ GstAudioInfo InfoOf(const WAVEFORMATEX& format, int32_t rate, const char* role)
 WAVEFORMATEX MakeOutputAudioFormat(const ConversionSettings& settings)
 {
     static constexpr uint32_t kRates[] = {11025, 22050, 32000, 44100, 48000};
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = static_cast<uint16_t>(settings.Channels + 1);
-    format.nSamplesPerSec =
-        settings.SampleRate >= 0 && settings.SampleRate < 5 ? kRates[settings.SampleRate] : 0;
-    format.wBitsPerSample = static_cast<uint16_t>((settings.Bits + 1) * 8);
-    format.nBlockAlign = static_cast<uint16_t>((settings.Bits + 1) * format.nChannels);
-    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-    format.cbSize = 0;
-    return format;
+    const uint32_t rate = settings.SampleRate >= 0 && settings.SampleRate < 5 ? kRates[settings.SampleRate] : 0;
+    return MakePcmFormat(static_cast<uint16_t>(settings.Channels + 1), rate,
+                         static_cast<uint16_t>((settings.Bits + 1) * 8));
 }
 
 AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMATEX& outputFormat, double frameRate,

@@ -88,6 +88,20 @@ inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
 inline constexpr uint32_t AVICOMPRESSF_DATARATE = 2;
 inline constexpr uint32_t AVICOMPRESSF_KEYFRAMES = 4;
 
+// Plain PCM: whole samples of every channel in one block.
+inline WAVEFORMATEX MakePcmFormat(uint16_t channels, uint32_t samplesPerSec, uint16_t bitsPerSample)
+{
+    WAVEFORMATEX format;
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = channels;
+    format.nSamplesPerSec = samplesPerSec;
+    format.wBitsPerSample = bitsPerSample;
+    format.nBlockAlign = static_cast<uint16_t>(channels * bitsPerSample / 8);
+    format.nAvgBytesPerSec = format.nBlockAlign * samplesPerSec;
+    format.cbSize = 0;
+    return format;
+}
+
 // Bytes per row of a DIB: rows are padded to a multiple of 4 bytes.
 inline constexpr int32_t DibStride(int32_t width, int32_t bitCount = 24)
 {

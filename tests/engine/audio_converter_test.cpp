@@ -13,17 +13,6 @@
 namespace klova {
 namespace {
 
-WAVEFORMATEX Pcm(uint16_t channels, uint32_t rate, uint16_t bits)
-{
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.wBitsPerSample = bits;
-    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.nAvgBytesPerSec = format.nBlockAlign * rate;
-    return format;
-}
 
 int32_t ChunkSize(const WAVEFORMATEX& source, double frameRate)
 {
@@ -131,8 +120,8 @@ void ExpectCleanTone(const std::vector<double>& x, double rate, double frequency
 
 TEST(AudioConverter, CdStereoToQuarterRateMono8BitAt25Fps)
 {
-    const WAVEFORMATEX source = Pcm(2, 44100, 16);
-    const WAVEFORMATEX output = Pcm(1, 22050, 8);
+    const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
+    const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
     const int32_t chunkSize = ChunkSize(source, 25.0);
     ASSERT_EQ(chunkSize, 7056);
     AudioConverter converter(source, output, 25.0, chunkSize);
@@ -152,8 +141,8 @@ TEST(AudioConverter, CdStereoToQuarterRateMono8BitAt25Fps)
 // bytes (1,471.25 blocks) become 735 output bytes per frame.
 TEST(AudioConverter, CdStereoToQuarterRateMono8BitAtNtscRate)
 {
-    const WAVEFORMATEX source = Pcm(2, 44100, 16);
-    const WAVEFORMATEX output = Pcm(1, 22050, 8);
+    const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
+    const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
     const int32_t chunkSize = ChunkSize(source, 29.97);
     ASSERT_EQ(chunkSize, 5885);
     AudioConverter converter(source, output, 29.97, chunkSize);
@@ -165,8 +154,8 @@ TEST(AudioConverter, CdStereoToQuarterRateMono8BitAtNtscRate)
 
 TEST(AudioConverter, Mono8BitLowRateToStereo16Bit48k)
 {
-    const WAVEFORMATEX source = Pcm(1, 11025, 8);
-    const WAVEFORMATEX output = Pcm(2, 48000, 16);
+    const WAVEFORMATEX source = MakePcmFormat(1, 11025, 8);
+    const WAVEFORMATEX output = MakePcmFormat(2, 48000, 16);
     const int32_t chunkSize = ChunkSize(source, 25.0);
     ASSERT_EQ(chunkSize, 441);
     AudioConverter converter(source, output, 25.0, chunkSize);
@@ -189,8 +178,8 @@ TEST(AudioConverter, Mono8BitLowRateToStereo16Bit48k)
 
 TEST(AudioConverter, SixChannelSourceIsMixedDownToStereo)
 {
-    const WAVEFORMATEX source = Pcm(6, 48000, 16);
-    const WAVEFORMATEX output = Pcm(2, 44100, 16);
+    const WAVEFORMATEX source = MakePcmFormat(6, 48000, 16);
+    const WAVEFORMATEX output = MakePcmFormat(2, 44100, 16);
     const int32_t chunkSize = ChunkSize(source, 25.0);
     AudioConverter converter(source, output, 25.0, chunkSize);
     const auto converted = ConvertStream(converter, Tone(source, 1.0, 440.0, 0.2), static_cast<size_t>(chunkSize));
@@ -201,7 +190,7 @@ TEST(AudioConverter, SixChannelSourceIsMixedDownToStereo)
 
 TEST(AudioConverter, EqualFormatsPassTheChunkThrough)
 {
-    const WAVEFORMATEX format = Pcm(2, 44100, 16);
+    const WAVEFORMATEX format = MakePcmFormat(2, 44100, 16);
     AudioConverter converter(format, format, 25.0, 7056);
     EXPECT_TRUE(converter.IsPassThrough());
     EXPECT_EQ(converter.ConvertedChunkSize(), 7056u);
@@ -212,21 +201,21 @@ TEST(AudioConverter, EqualFormatsPassTheChunkThrough)
 
 TEST(AudioConverter, NoChunkGivesNoAudio)
 {
-    AudioConverter converter(Pcm(2, 44100, 16), Pcm(1, 22050, 8), 25.0, 7056);
+    AudioConverter converter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 25.0, 7056);
     std::vector<uint8_t> chunk(7056);
     EXPECT_NE(converter.ConvertAudio(chunk.data()), nullptr);
     EXPECT_EQ(converter.ConvertAudio(nullptr), nullptr);
 
     // A source with no audio converts nothing.
-    AudioConverter silent(WAVEFORMATEX{}, Pcm(1, 22050, 8), 25.0, 0);
+    AudioConverter silent(WAVEFORMATEX{}, MakePcmFormat(1, 22050, 8), 25.0, 0);
     EXPECT_TRUE(silent.IsPassThrough());
     EXPECT_EQ(silent.ConvertAudio(nullptr), nullptr);
 }
 
 TEST(AudioConverter, SilenceIn8BitOutputIs128)
 {
-    const WAVEFORMATEX source = Pcm(2, 44100, 16);
-    const WAVEFORMATEX output = Pcm(1, 22050, 8);
+    const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
+    const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
     AudioConverter converter(source, output, 29.97, 5885);
     std::vector<uint8_t> silence(5885, 0);
     for (int frame = 0; frame < 10; ++frame) {
@@ -249,9 +238,9 @@ TEST(AudioConverter, OutputFrameKCarriesSourceChunkKOverALongRun)
         WAVEFORMATEX source, output;
         double frameRate;
     };
-    const Case cases[] = {{Pcm(2, 44100, 16), Pcm(1, 22050, 8), 29.97},
-                          {Pcm(1, 11025, 8), Pcm(2, 48000, 16), 23.976},
-                          {Pcm(2, 48000, 16), Pcm(2, 44100, 16), 30.0}};
+    const Case cases[] = {{MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 29.97},
+                          {MakePcmFormat(1, 11025, 8), MakePcmFormat(2, 48000, 16), 23.976},
+                          {MakePcmFormat(2, 48000, 16), MakePcmFormat(2, 44100, 16), 30.0}};
     for (const Case& c : cases) {
         // Fields of the packed format are copied, never bound to references.
         SCOPED_TRACE(testing::Message() << uint32_t{c.source.nSamplesPerSec} << " Hz -> "
@@ -282,20 +271,20 @@ TEST(AudioConverter, OutputFrameKCarriesSourceChunkKOverALongRun)
 
 TEST(AudioConverter, RefusesFormatsItCannotConvert)
 {
-    WAVEFORMATEX adpcm = Pcm(2, 44100, 16);
+    WAVEFORMATEX adpcm = MakePcmFormat(2, 44100, 16);
     adpcm.wFormatTag = 2;
-    EXPECT_THROW(AudioConverter(adpcm, Pcm(1, 22050, 8), 25.0, 7056), CMyException);
-    WAVEFORMATEX oddBits = Pcm(1, 44100, 16);
+    EXPECT_THROW(AudioConverter(adpcm, MakePcmFormat(1, 22050, 8), 25.0, 7056), CMyException);
+    WAVEFORMATEX oddBits = MakePcmFormat(1, 44100, 16);
     oddBits.wBitsPerSample = 12;
-    EXPECT_THROW(AudioConverter(oddBits, Pcm(1, 22050, 8), 25.0, 3528), CMyException);
-    WAVEFORMATEX badBlock = Pcm(2, 44100, 16);
+    EXPECT_THROW(AudioConverter(oddBits, MakePcmFormat(1, 22050, 8), 25.0, 3528), CMyException);
+    WAVEFORMATEX badBlock = MakePcmFormat(2, 44100, 16);
     badBlock.nBlockAlign = 3;
-    EXPECT_THROW(AudioConverter(badBlock, Pcm(1, 22050, 8), 25.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(badBlock, MakePcmFormat(1, 22050, 8), 25.0, 7056), CMyException);
     // SampleRate settings outside 0 to 4 give a rate of 0.
     ConversionSettings settings;
     settings.SampleRate = 9;
-    EXPECT_THROW(AudioConverter(Pcm(2, 44100, 16), MakeOutputAudioFormat(settings), 25.0, 7056), CMyException);
-    EXPECT_THROW(AudioConverter(Pcm(2, 44100, 16), Pcm(1, 22050, 8), 0.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakeOutputAudioFormat(settings), 25.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 0.0, 7056), CMyException);
 }
 
 TEST(MakeOutputAudioFormat, BuildsPcmFromTheSettings)

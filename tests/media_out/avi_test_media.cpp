@@ -22,17 +22,6 @@ std::vector<uint8_t> MakeFrame(int32_t width, int32_t height, int index)
     return frame;
 }
 
-WAVEFORMATEX PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits)
-{
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.wBitsPerSample = bits;
-    format.nBlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.nAvgBytesPerSec = rate * format.nBlockAlign;
-    return format;
-}
 
 size_t ChunkBytes(const WAVEFORMATEX& format, double frameRate)
 {

@@ -14,8 +14,6 @@ namespace klova::test {
 // A bottom-up RGB24 DIB whose every byte depends on frame, row and column.
 std::vector<uint8_t> MakeFrame(int32_t width, int32_t height, int index);
 
-WAVEFORMATEX PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
-
 // Bytes of audio the proxy takes per output frame: trunc(nAvgBytesPerSec / rate).
 size_t ChunkBytes(const WAVEFORMATEX& format, double frameRate);
 
@@ -25,7 +23,7 @@ struct ClipPlan {
     double frameRate = 25.0;
     std::string videoCodec = "<Uncompressed>";
     bool withAudio = true;
-    WAVEFORMATEX audioFormat = PcmFormat(44100, 2, 16);
+    WAVEFORMATEX audioFormat = MakePcmFormat(2, 44100, 16);
     std::string audioCodec = "PCM";
     AVICOMPRESSOPTIONS options;
     int videoFrames = 10;

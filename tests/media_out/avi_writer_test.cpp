@@ -22,7 +22,6 @@ namespace {
 using test::ClipPlan;
 using test::ClipResult;
 using test::MakeFrame;
-using test::PcmFormat;
 using test::ProbeFields;
 using test::ProbeStream;
 using test::ProbeStreams;
@@ -310,7 +309,7 @@ TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
 {
     TempDir dir;
     EncoderConfigStore settings;
-    const WAVEFORMATEX format = PcmFormat(22050, 1, 8);
+    const WAVEFORMATEX format = MakePcmFormat(1, 22050, 8);
     const std::string file = dir.File("audio_first.avi");
     {
         AviWriter writer(settings);
