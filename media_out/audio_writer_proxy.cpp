@@ -34,7 +34,7 @@ public:
 
     GstCaps* GetCaps(GstCaps* filter) const override;
     bool SetCaps(GstCaps* caps) override;
-    GstFlowReturn Fill(GstBuffer* buffer) override;
+    std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) override;
 
 protected:
     guint OutputBufferSize() const override;
@@ -46,7 +46,7 @@ private:
     double frameRate_ = 15.0;
     WAVEFORMATEX format_;
 
-    // Fixed by SetCaps before streaming starts; used by Fill on the streaming thread.
+    // Fixed by SetCaps before streaming starts; used by CopyInto on the streaming thread.
     AudioChunker chunker_;
     uint64_t timeBytesPerSecond_ = 0;  // the byte rate the time stamps count in
 };
@@ -110,32 +110,13 @@ guint AudioWriterProxyFilter::OutputBufferSize() const
 }
 
 // Called on the streaming thread.
-GstFlowReturn AudioWriterProxyFilter::Fill(GstBuffer* buffer)
+std::optional<WriterProxyPin::Piece> AudioWriterProxyFilter::CopyInto(const uint8_t* chunk, uint8_t* out,
+                                                                      size_t capacity)
 {
-    const uint8_t* chunk = nullptr;
-    std::unique_lock<std::mutex> handoffGuard;
-    switch (handoff_.WaitForData(&chunk, &handoffGuard)) {
-    case WriterHandoff::Take::End:
-        return GST_FLOW_EOS;
-    case WriterHandoff::Take::Flushing:
-        return GST_FLOW_FLUSHING;
-    case WriterHandoff::Take::Data:
-        break;
-    }
-
-    GstMapInfo map;
-    if (gst_buffer_get_size(buffer) < chunker_.sampleBytes() || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-        handoffGuard.unlock();  // the error wakes the engine, which takes its data back
-        GST_ELEMENT_ERROR(element_, RESOURCE, WRITE, (nullptr), ("output buffer smaller than one sample"));
-        return GST_FLOW_ERROR;
-    }
-    const uint32_t length = chunker_.Fill(chunk, map.data);
-    gst_buffer_unmap(buffer, &map);
-    handoff_.Consumed(&handoffGuard);
-
-    gst_buffer_set_size(buffer, length);
-    StampBuffer(buffer, static_cast<MediaTime>(static_cast<uint64_t>(length) * kUnitsPerSecond / timeBytesPerSecond_));
-    return GST_FLOW_OK;
+    if (capacity < chunker_.sampleBytes())
+        return std::nullopt;
+    const uint32_t length = chunker_.Fill(chunk, out);
+    return Piece{length, static_cast<MediaTime>(static_cast<uint64_t>(length) * kUnitsPerSecond / timeBytesPerSecond_)};
 }
 
 }  // namespace

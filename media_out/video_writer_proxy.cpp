@@ -25,7 +25,7 @@ public:
 
     GstCaps* GetCaps(GstCaps* filter) const override;
     bool SetCaps(GstCaps* caps) override;
-    GstFlowReturn Fill(GstBuffer* buffer) override;
+    std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) override;
 
 protected:
     guint OutputBufferSize() const override;
@@ -38,7 +38,7 @@ private:
     int32_t bitCount_ = 24;
     double frameRate_ = 15.0;
 
-    // Fixed by SetCaps before streaming starts; read by Fill on the streaming thread.
+    // Fixed by SetCaps before streaming starts; read by CopyInto on the streaming thread.
     uint32_t rowBytes_ = 0;
     uint32_t rows_ = 0;
     uint32_t imageSize_ = 0;
@@ -110,34 +110,15 @@ guint VideoWriterProxyFilter::OutputBufferSize() const
 }
 
 // Called on the streaming thread.
-GstFlowReturn VideoWriterProxyFilter::Fill(GstBuffer* buffer)
+std::optional<WriterProxyPin::Piece> VideoWriterProxyFilter::CopyInto(const uint8_t* frame, uint8_t* out,
+                                                                      size_t capacity)
 {
-    const uint8_t* frame = nullptr;
-    std::unique_lock<std::mutex> handoffGuard;
-    switch (handoff_.WaitForData(&frame, &handoffGuard)) {
-    case WriterHandoff::Take::End:
-        return GST_FLOW_EOS;
-    case WriterHandoff::Take::Flushing:
-        return GST_FLOW_FLUSHING;
-    case WriterHandoff::Take::Data:
-        break;
-    }
-
-    GstMapInfo map;
-    if (gst_buffer_get_size(buffer) < imageSize_ || !gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-        handoffGuard.unlock();  // the error wakes the engine, which takes its data back
-        GST_ELEMENT_ERROR(element_, RESOURCE, WRITE, (nullptr), ("output buffer smaller than one frame"));
-        return GST_FLOW_ERROR;
-    }
+    if (capacity < imageSize_)
+        return std::nullopt;
     // Bottom-up in, top-down out, inside the one copy.
     for (uint32_t row = 0; row < rows_; ++row)
-        std::memcpy(map.data + row * rowBytes_, frame + (rows_ - 1 - row) * rowBytes_, rowBytes_);
-    gst_buffer_unmap(buffer, &map);
-    handoff_.Consumed(&handoffGuard);
-
-    gst_buffer_set_size(buffer, imageSize_);
-    StampBuffer(buffer, frameDuration_);
-    return GST_FLOW_OK;
+        std::memcpy(out + row * rowBytes_, frame + (rows_ - 1 - row) * rowBytes_, rowBytes_);
+    return Piece{imageSize_, frameDuration_};
 }
 
 }  // namespace

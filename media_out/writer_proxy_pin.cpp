@@ -166,6 +166,37 @@ bool WriterProxyPin::DecideAllocation(GstQuery* query)
     return true;
 }
 
+GstFlowReturn WriterProxyPin::Fill(GstBuffer* buffer)
+{
+    const uint8_t* data = nullptr;
+    std::unique_lock<std::mutex> handoffGuard;
+    switch (handoff_.WaitForData(&data, &handoffGuard)) {
+    case WriterHandoff::Take::End:
+        return GST_FLOW_EOS;
+    case WriterHandoff::Take::Flushing:
+        return GST_FLOW_FLUSHING;
+    case WriterHandoff::Take::Data:
+        break;
+    }
+
+    GstMapInfo map;
+    std::optional<Piece> piece;
+    if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        piece = CopyInto(data, map.data, map.size);
+        gst_buffer_unmap(buffer, &map);
+    }
+    if (!piece) {
+        handoffGuard.unlock();  // the error wakes the engine, which takes its data back
+        GST_ELEMENT_ERROR(element_, RESOURCE, WRITE, (nullptr), ("output buffer too small for the data"));
+        return GST_FLOW_ERROR;
+    }
+    handoff_.Consumed(&handoffGuard);
+
+    gst_buffer_set_size(buffer, piece->length);
+    StampBuffer(buffer, piece->duration);
+    return GST_FLOW_OK;
+}
+
 void WriterProxyPin::StampBuffer(GstBuffer* buffer, MediaTime duration)
 {
     const MediaTime start = streamTime_;

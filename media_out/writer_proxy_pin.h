@@ -11,6 +11,8 @@
 #include <gst/base/gstpushsrc.h>
 #include <gst/gst.h>
 
+#include <optional>
+
 namespace klova {
 
 class WriterProxyPin {
@@ -28,7 +30,9 @@ public:
     // The caps offered (from the settings), the caps fixed, one buffer filled.
     virtual GstCaps* GetCaps(GstCaps* filter) const = 0;
     virtual bool SetCaps(GstCaps* caps) = 0;
-    virtual GstFlowReturn Fill(GstBuffer* buffer) = 0;  // streaming thread
+    // Waits for the engine's next data and copies it into the buffer, with its time
+    // stamps; end of stream when the engine ended it. Streaming thread.
+    GstFlowReturn Fill(GstBuffer* buffer);
 
     // Start: READY to PAUSED, before the streaming thread runs; stream time 0.
     bool Start();
@@ -46,14 +50,23 @@ protected:
     // A new stream begins (called by Start).
     virtual void ResetStream() {}
 
-    // Sets the buffer's time stamps to [streamTime_, streamTime_ + duration) and
-    // advances the stream time. Streaming thread.
-    void StampBuffer(GstBuffer* buffer, MediaTime duration);
+    // What one Fill put into its buffer: the bytes and the time they last.
+    struct Piece {
+        uint32_t length = 0;
+        MediaTime duration = 0;
+    };
+    // Copies the engine's data (a frame or a chunk) into an output buffer of capacity
+    // bytes; nothing when the buffer is too small. Streaming thread, hand-off lock held.
+    virtual std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) = 0;
 
     GstBaseSrc* const element_;
     WriterHandoff handoff_;
 
 private:
+    // Sets the buffer's time stamps to [streamTime_, streamTime_ + duration) and
+    // advances the stream time. Streaming thread.
+    void StampBuffer(GstBuffer* buffer, MediaTime duration);
+
     static void OnErrorMessage(GstBus* bus, GstMessage* message, gpointer self) noexcept;
     static GstPadProbeReturn OnDownstreamEvent(GstPad* pad, GstPadProbeInfo* info, gpointer self) noexcept;
     void WatchPipeline();
