@@ -1,7 +1,7 @@
 #include "app/main_dialog.h"
 
-#include "app/failure_messages.h"
-#include "app/settings_store.h"
+#include "frontend/failure_messages.h"
+#include "frontend/settings_store.h"
 #include "media_out/win_media_profiles.h"
 #include "platform/ini_file.h"
 #include "resources/string_table.h"
