@@ -143,14 +143,14 @@ void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::st
     audioCodecName_ = audioCodecName;
 }
 
-const uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
+uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
 {
     if (!videoReader_)
         return nullptr;
     uint32_t length = 0;
     MediaTime start = 0;
     MediaTime stop = 0;
-    const uint8_t* data = videoReader_->ReadSample(&length, &start, &stop);
+    uint8_t* data = videoReader_->ReadSample(&length, &start, &stop);
     if (length == 0) {
         videoReader_.reset();
         return nullptr;

@@ -39,9 +39,10 @@ public:
                         const std::string& videoCodecName);
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
 
-    // The next source frame (RGB24 at the source size, valid until the next read) with
-    // its duration added to sourceTime; null at the end of the video.
-    const uint8_t* ReadVideoFrame(MediaTime* sourceTime);
+    // The next source frame (RGB24 at the source size, valid until the next read, and
+    // writable until then) with its duration added to sourceTime; null at the end of
+    // the video.
+    uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
     // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
     // null when no audio is left.
