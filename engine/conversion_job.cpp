@@ -51,6 +51,7 @@ void ConversionJob::StartConversion()
     VIDEOINFOHEADER sourceHeader;
     double sourceFrameRate = 0.0;
     session_->GetSourceVideo(&sourceHeader, &sourceFrameRate);
+    inputDuration_ = session_->sourceDuration();
     sourceWidth_ = sourceHeader.bmiHeader.biWidth;
     sourceHeight_ = sourceHeader.bmiHeader.biHeight;
 

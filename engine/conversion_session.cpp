@@ -62,6 +62,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
+    videoReader_->GetProperty(PropDuration, &sourceDuration_);
     // A stream that states no frame duration is measured even when its reported rate
     // (estimated from its length) is not below 1: the estimate can be a few per cent
     // off, and keeping the input's rate needs the real one.

@@ -67,6 +67,8 @@ public:
     bool HasAudioReader() const { return audioReader_ != nullptr; }
     uint32_t carryLength() const { return carryLength_; }
     double outputFrameRate() const { return outputFrameRate_; }
+    // The input's duration as its video reports it (100-ns units); 0 when unknown.
+    MediaTime sourceDuration() const { return sourceDuration_; }
     MediaTime outputFrameDuration() const { return outputFrameDuration_; }
 
 private:
@@ -88,6 +90,7 @@ private:
     double outputFrameRate_ = 0.0;
     MediaTime outputFrameDuration_ = 0;
     double sourceFrameRate_ = 0.0;
+    MediaTime sourceDuration_ = 0;
     VIDEOINFOHEADER sourceVideoHeader_{};
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
