@@ -4,6 +4,7 @@
 #include "dialogs/placeholder_option_dialogs.h"
 #include "gui/app_icon.h"
 #include "gui/file_browser.h"
+#include "gui/help_window.h"
 #include "gui/main_dialog.h"
 #include "media_out/win_media_library.h"
 #include "platform/app_paths.h"
@@ -37,9 +38,10 @@ int ConverterApp::Run()
         const std::string folder = ExecutableFolder();
         const WinMediaLibrary winMediaLibrary(folder);
         QtFileBrowser fileBrowser;
+        HelpWindow helpWindow;
         PlaceholderOptionDialogs optionDialogs;
         MainDialog dialog(MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, folder, fileBrowser,
-                                             optionDialogs});
+                                             optionDialogs, helpWindow});
         QApplication::setWindowIcon(ApplicationIcon());
         TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();

@@ -82,7 +82,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
       choices_(*this, controls_, settings_, services.fileBrowser, services.optionDialogs,
                [this] { EnableControls(false); }),
       job_(settings_, EngineServices{services.encoderConfigs, services.winMediaFolder}, *this),
-      helpWindow_(std::make_unique<HelpWindow>())
+      helpWindow_(services.helpWindow)
 {
     InitResources();
     setWindowTitle(QStringLiteral("KLOVA Video Converter"));
@@ -113,7 +113,7 @@ MainDialog::~MainDialog()
     } catch (...) {
         // The window is going away; there is nowhere left to show the failure.
     }
-    helpWindow_->close();
+    helpWindow_.close();
     SaveSettings();
 }
 
@@ -244,7 +244,7 @@ void MainDialog::ShowAboutBox()
     activateWindow();
 }
 
-void MainDialog::ShowHelp() { helpWindow_->ShowFor(this); }
+void MainDialog::ShowHelp() { helpWindow_.ShowFor(this); }
 
 std::optional<std::u16string> MainDialog::ResolveMediaProfile(const std::string& mediaProfile)
 {
@@ -382,7 +382,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
     }
     RunGuarded([this] { StopAndGoIdle(); });
     controls_.ControlsToSettings(settings_);
-    helpWindow_->close();
+    helpWindow_.close();
     event->accept();
     done(0);
 }

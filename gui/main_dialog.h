@@ -37,6 +37,9 @@ struct MainDialogServices {
     std::string winMediaFolder;  // where the engine's writers load the library from
     FileBrowser& fileBrowser;
     OptionDialogs& optionDialogs;
+    // The program's one help window, shared with the option dialogs; closed with the
+    // main window.
+    HelpWindow& helpWindow;
 };
 
 class MainDialog : public QDialog, private ConversionHost {
@@ -67,7 +70,7 @@ public:
 
     // The help window at the main window's topic (F1, Help).
     void ShowHelp();
-    HelpWindow& helpWindow() { return *helpWindow_; }
+    HelpWindow& helpWindow() { return helpWindow_; }
 
 protected:
     // Asked before a running conversion is stopped or the window closed; true to go on.
@@ -124,7 +127,7 @@ private:
     bool closingWithoutQuestion_ = false;
     // Runs the conversion's steps while the event queue is empty.
     QTimer idleTimer_;
-    std::unique_ptr<HelpWindow> helpWindow_;
+    HelpWindow& helpWindow_;
 };
 
 }  // namespace klova

@@ -109,6 +109,7 @@ private:
     WinMediaLibrary library_{test::BuildPath("")};
     ScriptedBrowser browser_;
     ScriptedOptionDialogs dialogs_;
+    HelpWindow help_;
     std::string clip_;      // 2 s, 160 x 120, 25 fps, with sound
     std::string longClip_;  // 8 s
 
@@ -118,7 +119,7 @@ private:
     {
         browser_ = ScriptedBrowser();
         auto dialog = std::make_unique<TestDialog>(
-            MainDialogServices{profile, configs_, library_, test::BuildPath(""), browser_, dialogs_});
+            MainDialogServices{profile, configs_, library_, test::BuildPath(""), browser_, dialogs_, help_});
         dialog->show();
         return dialog;
     }
