@@ -18,6 +18,9 @@
 namespace klova {
 namespace {
 
+// The split-mode list's last entry, "Browse for Montra 3.0 project...".
+constexpr int kBrowseProjectEntry = 3;
+
 QString FromSetting(const std::string& text) { return QString::fromStdString(text); }
 
 std::string DocumentsFolder()
@@ -130,7 +133,7 @@ void ChoiceHandlers::OnSplitModeChosen()
 {
     QComboBox& combo = *controls_.splitMode;
     const int index = combo.currentIndex();
-    if (index == 3 || (index == kSplitProject && settings_.ClipsFileName.empty())) {
+    if (index == kBrowseProjectEntry || (index == kSplitProject && settings_.ClipsFileName.empty())) {
         const std::string chosen = BrowseForFile(FileDialogMode::Save, LoadStringResource(IDS_PROJECT_EXTENSION),
                                                  IDS_PROJECT_FILTER, settings_.ClipsFileName);
         if (chosen.empty()) {
@@ -141,7 +144,7 @@ void ChoiceHandlers::OnSplitModeChosen()
         }
         settings_.ClipsFileName = chosen;
         controls_.UpdateProjectEntry(settings_.ClipsFileName);
-        if (index == 3)
+        if (index == kBrowseProjectEntry)
             combo.setCurrentIndex(kSplitProject);
     }
     settings_.SceneDetection = index < kSplitProject ? index : kSplitProject;

@@ -183,7 +183,7 @@ void MainDialog::SetStatusText(const QString& text, bool repaintNow)
 {
     controls_.statusBox->setPlainText(text);
     if (repaintNow)
-        controls_.statusBox->repaint();
+        controls_.statusBox->viewport()->repaint();  // the text lives on the viewport
 }
 
 void MainDialog::ShowStatusMessage(uint32_t stringId, bool repaintNow) { SetStatusText(StringText(stringId), repaintNow); }
