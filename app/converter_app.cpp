@@ -1,13 +1,17 @@
 #include "app/converter_app.h"
 
-#include "app/main_dialog.h"
 #include "app/termination_watcher.h"
+#include "dialogs/placeholder_option_dialogs.h"
+#include "gui/app_icon.h"
+#include "gui/file_browser.h"
+#include "gui/help_window.h"
+#include "gui/main_dialog.h"
+#include "media_out/win_media_library.h"
 #include "platform/app_paths.h"
 
 #include <gst/gst.h>
 
 #include <QApplication>
-#include <QIcon>
 
 namespace klova {
 
@@ -29,9 +33,16 @@ int ConverterApp::Run()
     profilePath_ = ChooseProfilePath(ExecutablePath());
 
     QApplication application(argc_, argv_);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
     {
-        MainDialog dialog(profilePath_, encoderConfigs_, ExecutableFolder());
+        // Missing, the library only disables WMV output.
+        const std::string folder = ExecutableFolder();
+        const WinMediaLibrary winMediaLibrary(folder);
+        QtFileBrowser fileBrowser;
+        HelpWindow helpWindow;
+        PlaceholderOptionDialogs optionDialogs;
+        MainDialog dialog(MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, folder, fileBrowser,
+                                             optionDialogs, helpWindow});
+        QApplication::setWindowIcon(ApplicationIcon());
         TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();
     }

@@ -1,5 +1,6 @@
 // The application object: prepares the process (GStreamer first, the profile path
-// second), runs the main window, and shuts down in the reverse order.
+// second), loads the Windows Media writer library once, runs the main window, and shuts
+// down in the reverse order.
 #pragma once
 
 #include "codecs/encoder_config_store.h"

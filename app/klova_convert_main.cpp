@@ -1,7 +1,7 @@
 // klova-convert: the headless front end. Runs one conversion from the settings of a
 // profile and the command line, printing the statistics to standard error.
-#include "app/command_line.h"
-#include "app/failure_messages.h"
+#include "frontend/command_line.h"
+#include "frontend/failure_messages.h"
 #include "codecs/encoder_config_store.h"
 #include "engine/conversion_host.h"
 #include "engine/conversion_job.h"

@@ -17,16 +17,17 @@ public:
     // setting names neither (the writer then fails to open).
     virtual std::optional<std::u16string> ResolveMediaProfile(const std::string& mediaProfile) = 0;
 
-    // The preview is prepared once per conversion for output frames of the given size;
-    // the picture keeps the source's aspect.
+    // The preview is prepared once per conversion (whether or not it is wanted at the
+    // start) for output frames of the given size; the picture keeps the source's aspect.
     virtual void PreparePreview(int32_t outputWidth, int32_t outputHeight, int32_t sourceWidth,
                                 int32_t sourceHeight)
     {
         (void)outputWidth, (void)outputHeight, (void)sourceWidth, (void)sourceHeight;
     }
 
-    // Shows one output frame (RGB24 DIB of the output size). The host may draw
-    // statusLine into the frame; the frame then reaches the writer with it.
+    // Shows one output frame (RGB24 DIB of the output size) while WantPreview is set.
+    // The frame is writable: the host may draw statusLine into it, and the frame then
+    // reaches the writer with it.
     virtual void ShowPreview(uint8_t* frame, const std::string& statusLine) { (void)frame, (void)statusLine; }
 
     // Frees what PreparePreview set up.

@@ -51,6 +51,7 @@ void ConversionJob::StartConversion()
     VIDEOINFOHEADER sourceHeader;
     double sourceFrameRate = 0.0;
     session_->GetSourceVideo(&sourceHeader, &sourceFrameRate);
+    inputDuration_ = session_->sourceDuration();
     sourceWidth_ = sourceHeader.bmiHeader.biWidth;
     sourceHeight_ = sourceHeader.bmiHeader.biHeight;
 
@@ -73,10 +74,9 @@ void ConversionJob::StartConversion()
     if (splitMode_ == kSplitProject)
         projectFile_ = std::make_unique<ProjectFile>(settings_.ClipsFileName, settings_.SrcFileName);
 
-    if (settings_.WantPreview) {
-        host_.PreparePreview(outputWidth_, outputHeight_, sourceWidth_, sourceHeight_);
-        previewShown_ = true;
-    }
+    // Prepared whatever WantPreview says: the user may tick it while converting.
+    host_.PreparePreview(outputWidth_, outputHeight_, sourceWidth_, sourceHeight_);
+    previewShown_ = true;
     // Only Windows Media writers take the profile; resolving it loads their library.
     if (GetOutputExtension(settings_) == ".wmv")
         profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
@@ -149,7 +149,7 @@ bool ConversionJob::Step()
     if (!session_)
         return false;
     bool sceneChanged = false;
-    const uint8_t* lastFrame = nullptr;
+    uint8_t* lastFrame = nullptr;
 
     // Read the source frames that fall into this output frame; only the last is kept.
     if (sourceTime_ <= outputTime_) {
@@ -165,11 +165,10 @@ bool ConversionJob::Step()
 
     if (lastFrame) {
         lastFrame = scaler_->ConvertFrame(lastFrame, frameBuffer_.data());
-        if (previewShown_) {
-            // The frame is the reader's buffer or our own; either stays ours until the
-            // next read, and the preview may draw the scene values line into it.
-            host_.ShowPreview(const_cast<uint8_t*>(lastFrame), sceneDetector_->statusLine());
-        }
+        // The frame is the reader's buffer or our own; either stays ours until the next
+        // read, and the preview may draw the scene values line into it.
+        if (settings_.WantPreview)
+            host_.ShowPreview(lastFrame, sceneDetector_->statusLine());
     }
 
     // Write the output frames that fall into this source frame, each with its audio.

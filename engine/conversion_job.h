@@ -61,6 +61,11 @@ public:
     MediaTime outputTime() const { return outputTime_; }
     int32_t outputWidth() const { return outputWidth_; }
     int32_t outputHeight() const { return outputHeight_; }
+    // Milliseconds from the start to the end of the last step.
+    uint32_t elapsedMs() const { return elapsedMs_; }
+    // The input's duration (100-ns units) for measuring progress against sourceTime;
+    // 0 when the input does not state it.
+    MediaTime inputDuration() const { return inputDuration_; }
 
 private:
     void SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader);
@@ -79,6 +84,7 @@ private:
     int32_t clipIndex_ = 0;
     uint32_t elapsedMs_ = 0;
     uint32_t startTick_ = 0;
+    MediaTime inputDuration_ = 0;
     int32_t sourceWidth_ = 0;
     int32_t sourceHeight_ = 0;
     int32_t outputWidth_ = 0;

@@ -62,6 +62,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
+    videoReader_->GetProperty(PropDuration, &sourceDuration_);
     // A stream that states no frame duration is measured even when its reported rate
     // (estimated from its length) is not below 1: the estimate can be a few per cent
     // off, and keeping the input's rate needs the real one.
@@ -143,14 +144,14 @@ void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::st
     audioCodecName_ = audioCodecName;
 }
 
-const uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
+uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
 {
     if (!videoReader_)
         return nullptr;
     uint32_t length = 0;
     MediaTime start = 0;
     MediaTime stop = 0;
-    const uint8_t* data = videoReader_->ReadSample(&length, &start, &stop);
+    uint8_t* data = videoReader_->ReadSample(&length, &start, &stop);
     if (length == 0) {
         videoReader_.reset();
         return nullptr;

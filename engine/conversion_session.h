@@ -39,9 +39,10 @@ public:
                         const std::string& videoCodecName);
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
 
-    // The next source frame (RGB24 at the source size, valid until the next read) with
-    // its duration added to sourceTime; null at the end of the video.
-    const uint8_t* ReadVideoFrame(MediaTime* sourceTime);
+    // The next source frame (RGB24 at the source size, valid until the next read, and
+    // writable until then) with its duration added to sourceTime; null at the end of
+    // the video.
+    uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
     // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
     // null when no audio is left.
@@ -66,6 +67,8 @@ public:
     bool HasAudioReader() const { return audioReader_ != nullptr; }
     uint32_t carryLength() const { return carryLength_; }
     double outputFrameRate() const { return outputFrameRate_; }
+    // The input's duration as its video reports it (100-ns units); 0 when unknown.
+    MediaTime sourceDuration() const { return sourceDuration_; }
     MediaTime outputFrameDuration() const { return outputFrameDuration_; }
 
 private:
@@ -87,6 +90,7 @@ private:
     double outputFrameRate_ = 0.0;
     MediaTime outputFrameDuration_ = 0;
     double sourceFrameRate_ = 0.0;
+    MediaTime sourceDuration_ = 0;
     VIDEOINFOHEADER sourceVideoHeader_{};
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;

@@ -66,6 +66,11 @@ public:
     // copied), otherwise source scaled into frameBuffer (OutputImageSize() bytes,
     // owned by the caller), and frameBuffer is returned.
     const uint8_t* ConvertFrame(const uint8_t* source, uint8_t* frameBuffer);
+    // The same for a writable source: the frame handed on is writable too.
+    uint8_t* ConvertFrame(uint8_t* source, uint8_t* frameBuffer)
+    {
+        return NeedsScaling() ? (Scale(source, frameBuffer), frameBuffer) : source;
+    }
 
     // Scales source (DibStride(sourceWidth) x sourceHeight bytes) into destination.
     // Only the pixel bytes of each destination row are written. Must not be called

@@ -114,7 +114,7 @@ void InputReader::ComputeProperties()
     }
 }
 
-const uint8_t* InputReader::ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop)
+uint8_t* InputReader::ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop)
 {
     CheckResult(control_->RequestSample());
     CheckResult(control_->WaitForSample());

@@ -40,10 +40,13 @@ public:
     InputReader(const InputReader&) = delete;
     InputReader& operator=(const InputReader&) = delete;
 
-    // The next sample: a pointer to the reader's buffer, valid and unchanged until the
-    // next ReadSample, SeekTo or destruction. Length 0 (times 0) is the end of the input,
-    // also after a decoding failure; every later read returns it at once.
-    const uint8_t* ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop);
+    // The next sample: a pointer to the reader's buffer, valid until the next
+    // ReadSample, SeekTo or destruction. Until then the buffer is the caller's: the
+    // streaming thread writes into it only when the next sample is requested, so the
+    // caller may change it (the preview draws into video frames). Length 0 (times 0) is
+    // the end of the input, also after a decoding failure; every later read returns it
+    // at once.
+    uint8_t* ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop);
 
     uint32_t GetBufferSize() const { return bufferSize_; }
     MediaType GetMediaType() const { return connected_; }

@@ -133,6 +133,9 @@ TEST_F(ConversionJobTest, EqualRatesReadAndWriteOneFramePerStepWithoutAudio)
     const int steps = Run(settings, &job);
     EXPECT_EQ(steps, 30);  // one step per frame; the step after the last finds the end
     EXPECT_EQ(job->framesRead(), 31);
+    // Progress is measured against the input's duration: at the end they meet.
+    EXPECT_NEAR(job->inputDuration(), 30 * 1001 * kUnitsPerSecond / 30000, 2 * kUnitsPerSecond / 30);
+    EXPECT_NEAR(job->sourceTime(), job->inputDuration(), kUnitsPerSecond / 30);
     Finish();
     std::vector<int> expected(30);
     std::iota(expected.begin(), expected.end(), 0);

@@ -1,6 +1,6 @@
-#include "app/command_line.h"
+#include "frontend/command_line.h"
 
-#include "app/settings_store.h"
+#include "frontend/settings_store.h"
 #include "platform/ini_file.h"
 
 #include <strings.h>

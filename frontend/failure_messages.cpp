@@ -1,4 +1,4 @@
-#include "app/failure_messages.h"
+#include "frontend/failure_messages.h"
 
 #include "platform/errors.h"
 #include "resources/string_table.h"

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "frontend/settings_store.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "frontend/settings_store.h"
 
 #include "tests/support/test_support.h"
 

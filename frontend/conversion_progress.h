@@ -1,0 +1,28 @@
+// How far a conversion has come: the share of the input converted (source time against
+// the input's duration) and an estimate of the time left, with the text the progress
+// bar shows.
+#pragma once
+
+#include "platform/media_types.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace klova {
+
+inline constexpr int32_t kProgressRange = 1000;  // the bar's maximum: per mille
+
+struct ConversionProgress {
+    bool known = false;                // false: the input's duration is unknown
+    int32_t permille = 0;              // 0..kProgressRange
+    std::optional<uint32_t> msLeft;    // no estimate before the first converted time
+};
+
+// sourceTime and inputDuration in 100-ns units; elapsedMs since the start.
+ConversionProgress EstimateProgress(MediaTime sourceTime, MediaTime inputDuration, uint32_t elapsedMs);
+
+// "42%, 0:01:05 left", "42%" without an estimate, empty when the progress is unknown.
+std::string ProgressText(const ConversionProgress& progress);
+
+}  // namespace klova

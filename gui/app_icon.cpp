@@ -1,0 +1,13 @@
+#include "gui/app_icon.h"
+
+namespace klova {
+
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/klova-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+}  // namespace klova

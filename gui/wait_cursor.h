@@ -1,0 +1,16 @@
+// The wait cursor, shown for the lifetime of the guard.
+#pragma once
+
+#include <QApplication>
+
+namespace klova {
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace klova
