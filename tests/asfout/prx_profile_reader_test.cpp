@@ -1,5 +1,7 @@
 #include "asfout/prx_profile_reader.h"
 
+#include "tests/support/test_names.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -69,6 +71,12 @@ struct VersionCase {
     int32_t audioVersion;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* out)
+{
+    *out << "video " << (c.videoSubtype.empty() ? "none" : c.videoSubtype) << " audio "
+         << (c.audioSubtype.empty() ? "none" : c.audioSubtype);
+}
+
 class PrxCodecVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(PrxCodecVersion, FollowsTheMediaSubtype)
@@ -90,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                     VersionCase{"wmv2", "0x0161", 8, 2},
                     // Newer family members fall back to the newest version written here.
                     VersionCase{"{33564D57-0000-0010-8000-00AA00389B71}", "{00000162-0000-0010-8000-00AA00389B71}", 8, 2},
-                    VersionCase{"", "", 8, 2}));
+                    VersionCase{"", "", 8, 2}),
+    klova::test::PrintedName());
 
 TEST(ReadPrxProfile, FillsDefaultsAndKeepsValuesInRange)
 {

@@ -1,6 +1,7 @@
 // The compressor lists: contents, order, and lookup by friendly name.
 #include "codecs/avi_encoder_check.h"
 #include "codecs/device_moniker_list.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,13 @@
 #include <vector>
 
 namespace klova {
+
+// Found by the test framework next to the category's own namespace.
+void PrintTo(CompressorCategory category, std::ostream* out)
+{
+    *out << (category == CompressorCategory::Video ? "Video" : "Audio");
+}
+
 namespace {
 
 constexpr const char* kMpeg4Name = "libav MPEG-4 part 2 encoder";
@@ -72,7 +80,7 @@ TEST_P(CompressorListTest, HoldsOnlyEncodersTheMuxerStoresInRankThenNameOrder)
 
 INSTANTIATE_TEST_SUITE_P(Categories, CompressorListTest,
                          ::testing::Values(CompressorCategory::Video, CompressorCategory::Audio),
-                         [](const auto& info) { return info.param == CompressorCategory::Video ? "Video" : "Audio"; });
+                         test::PrintedName());
 
 TEST(DeviceMonikerList, LeavesOutEncodersTheMuxerCannotStoreOrThatCannotStart)
 {
