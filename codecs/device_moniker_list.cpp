@@ -38,12 +38,6 @@ HRESULT DeviceMonikerList::Enumerate(CompressorCategory category)
     return monikers_.empty() ? S_FALSE : S_OK;
 }
 
-void DeviceMonikerList::GetCount(int32_t* count) const
-{
-    if (count)
-        *count = static_cast<int32_t>(monikers_.size());
-}
-
 void DeviceMonikerList::GetMoniker(int32_t index, GstPtr<GstElementFactory>* moniker) const
 {
     if (!moniker || index < 0 || index >= static_cast<int32_t>(monikers_.size()))
@@ -74,25 +68,20 @@ HRESULT DeviceMonikerList::GetFriendlyName(int32_t index, std::string* name) con
     return ReadMonikerString(monikers_[index].get(), "FriendlyName", name);
 }
 
-void DeviceMonikerList::FindByName(const std::string& name, int32_t* index) const
+int32_t DeviceMonikerList::FindByName(const std::string& name) const
 {
-    if (!index)
-        return;
-    *index = -1;
     std::string friendlyName;
-    for (int32_t i = 0; i < static_cast<int32_t>(monikers_.size()); ++i) {
+    for (int32_t i = 0; i < GetCount(); ++i) {
         GetFriendlyName(i, &friendlyName);  // an unreadable name compares as ""
-        if (friendlyName == name) {
-            *index = i;
-            return;
-        }
+        if (friendlyName == name)
+            return i;
     }
+    return -1;
 }
 
 HRESULT DeviceMonikerList::CreateByName(const std::string& name, GstPtr<GstElement>* element) const
 {
-    int32_t index = -1;
-    FindByName(name, &index);
+    const int32_t index = FindByName(name);
     if (index < 0)
         return E_FAIL;
     return BindObject(index, element);

@@ -21,6 +21,7 @@ class EncoderConfigStore;
 class FrameScaler;
 class ProjectFile;
 class SceneDetector;
+struct SourceAudio;
 
 // Services the front end wires in once.
 struct EngineServices {
@@ -63,8 +64,8 @@ public:
     int32_t outputHeight() const { return outputHeight_; }
 
 private:
-    void SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader);
-    void SetUpAudioOutput(const WAVEFORMATEX& sourceFormat);
+    void SetUpVideoOutput();
+    void SetUpAudioOutput(const SourceAudio& source);
     void StartClip();
     void ReleaseJob() noexcept;
 

@@ -116,18 +116,6 @@ void ConversionSession::MeasureSourceFrameRate()
     }
 }
 
-void ConversionSession::GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const
-{
-    *header = sourceVideoHeader_;
-    *frameRate = sourceFrameRate_;
-}
-
-void ConversionSession::GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const
-{
-    *format = sourceAudioFormat_;
-    *chunkSize = chunkSize_;
-}
-
 void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                                        const std::string& videoCodecName)
 {

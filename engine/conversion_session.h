@@ -18,6 +18,19 @@ class EncoderConfigStore;
 class InputReader;
 class WinMediaLibrary;
 
+// The connected video format and the source frame rate (frames per second).
+struct SourceVideo {
+    VIDEOINFOHEADER header{};
+    double frameRate = 0.0;
+};
+
+// The connected audio format (all zero without audio) and the bytes of source audio per
+// output frame (0 without audio).
+struct SourceAudio {
+    WAVEFORMATEX format{};
+    int32_t chunkSize = 0;
+};
+
 class ConversionSession {
 public:
     // winMediaFolder: where libasfout.so is looked for (when the first WMV file is
@@ -33,8 +46,8 @@ public:
     // cannot be measured.
     void OpenInput(const std::string& path, double requestedRate);
 
-    void GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const;
-    void GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const;
+    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_}; }
+    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                         const std::string& videoCodecName);
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);

@@ -242,9 +242,7 @@ TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPad
     EncoderConfigStore configs;
     ConversionSession session(configs, "");
     session.OpenInput(input, 0.0);
-    WAVEFORMATEX format;
-    int32_t chunkSize = 0;
-    session.GetSourceAudio(&format, &chunkSize);
+    const auto [format, chunkSize] = session.GetSourceAudio();
     ASSERT_EQ(format.wBitsPerSample, 8);
     EXPECT_EQ(chunkSize, static_cast<int32_t>(11025 / (30000.0 / 1001.0)));  // 367 bytes, not whole blocks
 
