@@ -36,7 +36,7 @@ public:
     // winMediaFolder: where libasfout.so is looked for (when the first WMV file is
     // created). A missing library only makes CreateWriter fail for WMV output.
     ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder);
-    virtual ~ConversionSession();
+    ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
     ConversionSession& operator=(const ConversionSession&) = delete;
 
