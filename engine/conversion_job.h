@@ -1,7 +1,9 @@
 // One conversion driven step by step: StartConversion sets it up from the settings,
 // Step converts the source frames that fall into one output frame period (dropping or
 // repeating frames to change the rate) with the audio kept in step, and
-// StopConversion tears it down. Runs on one thread, the front end's; no Qt.
+// StopConversion tears it down. Runs on one thread, the front end's: the window's thread
+// in the program, the main thread in klova-convert. That thread is what the engine and
+// the media code call the engine thread. No Qt.
 #pragma once
 
 #include "engine/conversion_settings.h"

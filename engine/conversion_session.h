@@ -1,7 +1,7 @@
 // One conversion's pairing of the input with the output: a video and an audio reader on
 // the input file, the source formats, the audio cut into chunks of exactly one output
 // frame, and the current output writer (an AVI writer or a Windows Media writer).
-// Runs on the engine's thread only.
+// Runs on the engine thread only (the thread that drives the job).
 #pragma once
 
 #include "media_out/win_media_writer_ptr.h"
