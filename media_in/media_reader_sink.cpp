@@ -1,16 +1,20 @@
 #include "media_in/media_reader_sink.h"
 
 #include "media_in/media_reader_filter.h"
+#include "platform/callback_guard.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/base/gstbasesink.h>
 
-#include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 
 GST_DEBUG_CATEGORY(klova_media_reader_debug);
 #define GST_CAT_DEFAULT klova_media_reader_debug
 
+using klova::GstPtr;
+using klova::GuardCallback;
 using klova::MediaReaderFilter;
 
 G_BEGIN_DECLS
@@ -37,87 +41,59 @@ MediaReaderFilter* Impl(GstBaseSink* sink)
     return MEDIA_READER_SINK(sink)->impl;
 }
 
-// No exception may leave a callback into C: report it as an element error instead.
-void ReportException(GstBaseSink* sink, const char* where)
-{
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: %s", where, error.what()));
-    } catch (...) {
-        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: unknown failure", where));
-    }
-}
-
 GstCaps* QueryCapsTrampoline(GstBaseSink* sink, GstCaps* filter)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->QueryCaps(filter);
-    } catch (...) {
-        ReportException(sink, "caps query");
-    }
-    return gst_caps_new_empty();
+    MediaReaderFilter* impl = Impl(sink);
+    if (!impl)
+        return gst_caps_new_empty();
+    // Null from the filter means "the template caps"; a failure offers nothing.
+    const std::optional<GstCaps*> caps = GuardCallback(
+        GST_ELEMENT(sink), "caps query", [&] { return std::optional(impl->QueryCaps(filter)); }, std::nullopt);
+    return caps ? *caps : gst_caps_new_empty();
 }
 
 gboolean SetCapsTrampoline(GstBaseSink* sink, GstCaps* caps)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->SetCaps(caps);
-    } catch (...) {
-        ReportException(sink, "set caps");
-    }
-    return FALSE;
+    MediaReaderFilter* impl = Impl(sink);
+    return GuardCallback(GST_ELEMENT(sink), "set caps", [&] { return impl ? impl->SetCaps(caps) : FALSE; }, FALSE);
 }
 
 GstFlowReturn RenderTrampoline(GstBaseSink* sink, GstBuffer* buffer)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->Render(buffer);
-    } catch (...) {
-        ReportException(sink, "render");
-    }
-    return GST_FLOW_ERROR;
+    MediaReaderFilter* impl = Impl(sink);
+    return GuardCallback(
+        GST_ELEMENT(sink), "render", [&] { return impl ? impl->Render(buffer) : GST_FLOW_ERROR; }, GST_FLOW_ERROR);
 }
 
 gboolean UnlockTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->Unlock();
+        GuardCallback(GST_ELEMENT(sink), "unlock", [&] { impl->Unlock(); });
     return TRUE;
 }
 
 gboolean UnlockStopTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->UnlockStop();
+        GuardCallback(GST_ELEMENT(sink), "unlock stop", [&] { impl->UnlockStop(); });
     return TRUE;
 }
 
 gboolean StopTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->Stop();
+        GuardCallback(GST_ELEMENT(sink), "stop", [&] { impl->Stop(); });
     return TRUE;
 }
 
 gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
 {
+    GstPtr<GstEvent> owned(event);  // ours until the base class takes it
     MediaReaderFilter* impl = Impl(sink);
     const GstEventType type = GST_EVENT_TYPE(event);
-    try {
-        if (impl && !impl->BeforeEvent(event)) {
-            gst_event_unref(event);
-            return FALSE;
-        }
-    } catch (...) {
-        ReportException(sink, "event");
-        gst_event_unref(event);
+    if (!GuardCallback(GST_ELEMENT(sink), "event", [&] { return !impl || impl->BeforeEvent(event); }, false))
         return FALSE;
-    }
-    const gboolean handled = GST_BASE_SINK_CLASS(media_reader_sink_parent_class)->event(sink, event);
+    const gboolean handled = GST_BASE_SINK_CLASS(media_reader_sink_parent_class)->event(sink, owned.release());
     if (impl)
         impl->AfterEvent(type, handled);
     return handled;

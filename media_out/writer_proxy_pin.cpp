@@ -1,6 +1,6 @@
 #include "media_out/writer_proxy_pin.h"
 
-#include <exception>
+#include "platform/callback_guard.h"
 
 GST_DEBUG_CATEGORY_STATIC(writer_proxy_pin_debug);
 #define GST_CAT_DEFAULT writer_proxy_pin_debug
@@ -24,58 +24,47 @@ WriterProxyPin* Pin(gpointer element)
 }
 
 // Trampolines: no exception leaves a C callback.
-template <typename Call>
-auto Guarded(GstBaseSrc* element, Call&& call, decltype(call()) failure) noexcept -> decltype(call())
-{
-    try {
-        return call();
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(element, CORE, FAILED, (nullptr), ("%s", error.what()));
-    } catch (...) {
-        GST_ELEMENT_ERROR(element, CORE, FAILED, (nullptr), ("unknown failure"));
-    }
-    return failure;
-}
-
 GstCaps* GetCapsCallback(GstBaseSrc* element, GstCaps* filter)
 {
-    return Guarded(element, [&] { return Pin(element)->GetCaps(filter); }, static_cast<GstCaps*>(nullptr));
+    return GuardCallback(GST_ELEMENT(element), "caps query", [&] { return Pin(element)->GetCaps(filter); }, nullptr);
 }
 
 gboolean SetCapsCallback(GstBaseSrc* element, GstCaps* caps)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->SetCaps(caps)); }, FALSE);
+    return GuardCallback(GST_ELEMENT(element), "set caps", [&] { return gboolean(Pin(element)->SetCaps(caps)); }, FALSE);
 }
 
 gboolean DecideAllocationCallback(GstBaseSrc* element, GstQuery* query)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->DecideAllocation(query)); }, FALSE);
+    return GuardCallback(
+        GST_ELEMENT(element), "allocation", [&] { return gboolean(Pin(element)->DecideAllocation(query)); }, FALSE);
 }
 
 gboolean StartCallback(GstBaseSrc* element)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Start()); }, FALSE);
+    return GuardCallback(GST_ELEMENT(element), "start", [&] { return gboolean(Pin(element)->Start()); }, FALSE);
 }
 
 gboolean StopCallback(GstBaseSrc* element)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Stop()); }, FALSE);
+    return GuardCallback(GST_ELEMENT(element), "stop", [&] { return gboolean(Pin(element)->Stop()); }, FALSE);
 }
 
 gboolean UnlockCallback(GstBaseSrc* element)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Unlock()); }, FALSE);
+    return GuardCallback(GST_ELEMENT(element), "unlock", [&] { return gboolean(Pin(element)->Unlock()); }, FALSE);
 }
 
 gboolean UnlockStopCallback(GstBaseSrc* element)
 {
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->UnlockStop()); }, FALSE);
+    return GuardCallback(
+        GST_ELEMENT(element), "unlock stop", [&] { return gboolean(Pin(element)->UnlockStop()); }, FALSE);
 }
 
 GstFlowReturn FillCallback(GstPushSrc* source, GstBuffer* buffer)
 {
     auto* element = GST_BASE_SRC(source);
-    return Guarded(element, [&] { return Pin(element)->Fill(buffer); }, GST_FLOW_ERROR);
+    return GuardCallback(GST_ELEMENT(element), "fill", [&] { return Pin(element)->Fill(buffer); }, GST_FLOW_ERROR);
 }
 
 }  // namespace
