@@ -18,16 +18,16 @@ using klova::GuardCallback;
 using klova::MediaReaderFilter;
 
 G_BEGIN_DECLS
-#define MEDIA_TYPE_READER_SINK (media_reader_sink_get_type())
-G_DECLARE_FINAL_TYPE(MediaReaderSink, media_reader_sink, MEDIA, READER_SINK, GstBaseSink)
+#define KLOVA_TYPE_MEDIA_READER_SINK (klova_media_reader_sink_get_type())
+G_DECLARE_FINAL_TYPE(KlovaMediaReaderSink, klova_media_reader_sink, KLOVA, MEDIA_READER_SINK, GstBaseSink)
 G_END_DECLS
 
-struct _MediaReaderSink {
+struct _KlovaMediaReaderSink {
     GstBaseSink parent;
     MediaReaderFilter* impl;  // owned; null only if its construction failed
 };
 
-G_DEFINE_TYPE(MediaReaderSink, media_reader_sink, GST_TYPE_BASE_SINK)
+G_DEFINE_TYPE(KlovaMediaReaderSink, klova_media_reader_sink, GST_TYPE_BASE_SINK)
 
 namespace {
 
@@ -38,7 +38,7 @@ GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
 
 MediaReaderFilter* Impl(GstBaseSink* sink)
 {
-    return MEDIA_READER_SINK(sink)->impl;
+    return KLOVA_MEDIA_READER_SINK(sink)->impl;
 }
 
 GstCaps* QueryCapsTrampoline(GstBaseSink* sink, GstCaps* filter)
@@ -93,7 +93,7 @@ gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
     const GstEventType type = GST_EVENT_TYPE(event);
     if (!GuardCallback(GST_ELEMENT(sink), "event", [&] { return !impl || impl->BeforeEvent(event); }, false))
         return FALSE;
-    const gboolean handled = GST_BASE_SINK_CLASS(media_reader_sink_parent_class)->event(sink, owned.release());
+    const gboolean handled = GST_BASE_SINK_CLASS(klova_media_reader_sink_parent_class)->event(sink, owned.release());
     if (impl)
         impl->AfterEvent(type, handled);
     return handled;
@@ -101,7 +101,7 @@ gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
 
 }  // namespace
 
-static void media_reader_sink_init(MediaReaderSink* self)
+static void klova_media_reader_sink_init(KlovaMediaReaderSink* self)
 {
     self->impl = new (std::nothrow) MediaReaderFilter(GST_BASE_SINK(self));
     // No clock: samples go out as fast as they are asked for.
@@ -110,15 +110,15 @@ static void media_reader_sink_init(MediaReaderSink* self)
     gst_base_sink_set_last_sample_enabled(GST_BASE_SINK(self), FALSE);
 }
 
-static void media_reader_sink_finalize(GObject* object)
+static void klova_media_reader_sink_finalize(GObject* object)
 {
-    delete MEDIA_READER_SINK(object)->impl;
-    G_OBJECT_CLASS(media_reader_sink_parent_class)->finalize(object);
+    delete KLOVA_MEDIA_READER_SINK(object)->impl;
+    G_OBJECT_CLASS(klova_media_reader_sink_parent_class)->finalize(object);
 }
 
-static void media_reader_sink_class_init(MediaReaderSinkClass* klass)
+static void klova_media_reader_sink_class_init(KlovaMediaReaderSinkClass* klass)
 {
-    G_OBJECT_CLASS(klass)->finalize = media_reader_sink_finalize;
+    G_OBJECT_CLASS(klass)->finalize = klova_media_reader_sink_finalize;
 
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(elementClass, &sinkTemplate);
@@ -144,16 +144,16 @@ bool RegisterMediaReaderSink()
     static bool registered = false;
     std::call_once(once, [] {
         GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "mediareader", 0, "KLOVA MediaReader sink");
-        registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, MEDIA_TYPE_READER_SINK);
+        registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, KLOVA_TYPE_MEDIA_READER_SINK);
     });
     return registered;
 }
 
 IMediaReaderControl* MediaReaderControlOf(GstElement* element)
 {
-    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, MEDIA_TYPE_READER_SINK))
+    if (!element || !KLOVA_IS_MEDIA_READER_SINK(element))
         return nullptr;
-    return MEDIA_READER_SINK(element)->impl;
+    return KLOVA_MEDIA_READER_SINK(element)->impl;
 }
 
 }  // namespace klova

@@ -1,7 +1,5 @@
 #include "media_out/writer_proxy_pin.h"
 
-#include "platform/callback_guard.h"
-
 GST_DEBUG_CATEGORY_STATIC(writer_proxy_pin_debug);
 #define GST_CAT_DEFAULT writer_proxy_pin_debug
 
@@ -18,69 +16,7 @@ void InitDebugCategory()
     (void)initialised;
 }
 
-WriterProxyPin* Pin(gpointer element)
-{
-    return reinterpret_cast<WriterProxyInstance*>(element)->pin;
-}
-
-// Trampolines: no exception leaves a C callback.
-GstCaps* GetCapsCallback(GstBaseSrc* element, GstCaps* filter)
-{
-    return GuardCallback(GST_ELEMENT(element), "caps query", [&] { return Pin(element)->GetCaps(filter); }, nullptr);
-}
-
-gboolean SetCapsCallback(GstBaseSrc* element, GstCaps* caps)
-{
-    return GuardCallback(GST_ELEMENT(element), "set caps", [&] { return gboolean(Pin(element)->SetCaps(caps)); }, FALSE);
-}
-
-gboolean DecideAllocationCallback(GstBaseSrc* element, GstQuery* query)
-{
-    return GuardCallback(
-        GST_ELEMENT(element), "allocation", [&] { return gboolean(Pin(element)->DecideAllocation(query)); }, FALSE);
-}
-
-gboolean StartCallback(GstBaseSrc* element)
-{
-    return GuardCallback(GST_ELEMENT(element), "start", [&] { return gboolean(Pin(element)->Start()); }, FALSE);
-}
-
-gboolean StopCallback(GstBaseSrc* element)
-{
-    return GuardCallback(GST_ELEMENT(element), "stop", [&] { return gboolean(Pin(element)->Stop()); }, FALSE);
-}
-
-gboolean UnlockCallback(GstBaseSrc* element)
-{
-    return GuardCallback(GST_ELEMENT(element), "unlock", [&] { return gboolean(Pin(element)->Unlock()); }, FALSE);
-}
-
-gboolean UnlockStopCallback(GstBaseSrc* element)
-{
-    return GuardCallback(
-        GST_ELEMENT(element), "unlock stop", [&] { return gboolean(Pin(element)->UnlockStop()); }, FALSE);
-}
-
-GstFlowReturn FillCallback(GstPushSrc* source, GstBuffer* buffer)
-{
-    auto* element = GST_BASE_SRC(source);
-    return GuardCallback(GST_ELEMENT(element), "fill", [&] { return Pin(element)->Fill(buffer); }, GST_FLOW_ERROR);
-}
-
 }  // namespace
-
-void WriterProxyPin::InstallCallbacks(GstPushSrcClass* klass)
-{
-    auto* baseClass = GST_BASE_SRC_CLASS(klass);
-    baseClass->get_caps = GetCapsCallback;
-    baseClass->set_caps = SetCapsCallback;
-    baseClass->decide_allocation = DecideAllocationCallback;
-    baseClass->start = StartCallback;
-    baseClass->stop = StopCallback;
-    baseClass->unlock = UnlockCallback;
-    baseClass->unlock_stop = UnlockStopCallback;
-    klass->fill = FillCallback;
-}
 
 WriterProxyPin::WriterProxyPin(GstBaseSrc* element) : element_(element)
 {
