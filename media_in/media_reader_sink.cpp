@@ -143,7 +143,7 @@ bool RegisterMediaReaderSink()
     static std::once_flag once;
     static bool registered = false;
     std::call_once(once, [] {
-        GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "mediareader", 0, "KLOVA MediaReader sink");
+        GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "klovamediareader", 0, "KLOVA MediaReader sink");
         registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, KLOVA_TYPE_MEDIA_READER_SINK);
     });
     return registered;

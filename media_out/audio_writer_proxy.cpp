@@ -172,7 +172,7 @@ namespace klova {
 bool RegisterAudioWriterProxy()
 {
     static const bool registered = [] {
-        GST_DEBUG_CATEGORY_INIT(audio_writer_proxy_debug, "audiowriterproxy", 0, "AudioWriterProxy source");
+        GST_DEBUG_CATEGORY_INIT(audio_writer_proxy_debug, "klovaaudiowriterproxy", 0, "AudioWriterProxy source");
         return gst_element_register(nullptr, kAudioWriterProxyFactory, GST_RANK_NONE,
                                     KLOVA_TYPE_AUDIO_WRITER_PROXY) == TRUE;
     }();

@@ -174,7 +174,7 @@ namespace klova {
 bool RegisterVideoWriterProxy()
 {
     static const bool registered = [] {
-        GST_DEBUG_CATEGORY_INIT(video_writer_proxy_debug, "videowriterproxy", 0, "VideoWriterProxy source");
+        GST_DEBUG_CATEGORY_INIT(video_writer_proxy_debug, "klovavideowriterproxy", 0, "VideoWriterProxy source");
         return gst_element_register(nullptr, kVideoWriterProxyFactory, GST_RANK_NONE,
                                     KLOVA_TYPE_VIDEO_WRITER_PROXY) == TRUE;
     }();
