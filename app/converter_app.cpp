@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "app/termination_watcher.h"
 #include "platform/app_paths.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/gst.h>
 
@@ -20,11 +21,9 @@ int ConverterApp::Run()
     TerminationWatcher::HoldTerminationSignals();
     GError* error = nullptr;
     gstInitialised_ = gst_init_check(&argc_, &argv_, &error);
-    if (!gstInitialised_) {
-        if (error)
-            g_error_free(error);
+    const GstPtr<GError> initError(error);
+    if (!gstInitialised_)
         return 0;
-    }
 
     profilePath_ = ChooseProfilePath(ExecutablePath());
 

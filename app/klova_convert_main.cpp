@@ -7,6 +7,7 @@
 #include "engine/conversion_job.h"
 #include "media_out/win_media_profiles.h"
 #include "platform/app_paths.h"
+#include "platform/gst_ptr.h"
 #include "platform/tick_clock.h"
 #include "resources/string_table.h"
 
@@ -122,10 +123,10 @@ int main(int argc, char** argv)
     }
 
     GError* error = nullptr;
-    if (!gst_init_check(&argc, &argv, &error)) {
+    const bool initialised = gst_init_check(&argc, &argv, &error);
+    const GstPtr<GError> initError(error);
+    if (!initialised) {
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
-        if (error)
-            g_error_free(error);
         return 1;
     }
     struct sigaction action {};

@@ -18,13 +18,12 @@ HRESULT DeviceMonikerList::Enumerate(CompressorCategory category)
     if (!gst_is_initialized())
         return E_FAIL;
 
-    GList* features = gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY);
-    for (GList* item = features; item; item = item->next) {
+    const PluginFeatureListPtr features(gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY));
+    for (const GList* item = features.get(); item; item = item->next) {
         auto* factory = GST_ELEMENT_FACTORY(item->data);
         if (AviEncoderCheck::Accepts(factory, category))
             monikers_.push_back(retain(factory));
     }
-    gst_plugin_feature_list_free(features);
 
     // Highest rank first; equal ranks by factory name, so the order (and with it the
     // answer to a name lookup among equal friendly names) is the same in every run.

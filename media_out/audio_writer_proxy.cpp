@@ -2,6 +2,7 @@
 
 #include "media_out/audio_chunker.h"
 #include "media_out/writer_proxy_pin.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/audio/audio.h>
 
@@ -76,13 +77,10 @@ GstCaps* AudioWriterProxyFilter::GetCaps(GstCaps* filter) const
     GstAudioInfo info;
     gst_audio_info_set_format(&info, sampleFormat, static_cast<gint>(format_.nSamplesPerSec), format_.nChannels,
                               nullptr);
-    GstCaps* caps = gst_audio_info_to_caps(&info);
-    if (caps && filter) {
-        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(caps);
-        caps = intersection;
-    }
-    return caps ? caps : gst_caps_new_empty();
+    GstPtr<GstCaps> caps = adopt(gst_audio_info_to_caps(&info));
+    if (caps && filter)
+        caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
+    return caps ? caps.release() : gst_caps_new_empty();
 }
 
 bool AudioWriterProxyFilter::SetCaps(GstCaps* caps)

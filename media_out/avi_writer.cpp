@@ -308,10 +308,10 @@ GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer s
         GError* error = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
+        const GstPtr<GError> ownedError(error);
+        const GstPtr<gchar> ownedDebug(debug);
         GST_WARNING("error from %s: %s (%s)", GST_MESSAGE_SRC_NAME(message), error ? error->message : "",
                     debug ? debug : "");
-        g_clear_error(&error);
-        g_free(debug);
         {
             std::lock_guard guard(writer->busLock_);
             if (writer->graphResult_ >= 0)

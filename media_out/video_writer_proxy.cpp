@@ -2,6 +2,7 @@
 
 #include "media_out/writer_proxy_pin.h"
 #include "platform/frame_rate_fraction.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/video/video.h>
 
@@ -75,15 +76,12 @@ GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
     const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
     if (bitCount_ != 24 || width_ <= 0 || height_ <= 0 || rate.numerator <= 0)
         return gst_caps_new_empty();
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width_,
-                                        "height", G_TYPE_INT, height_, "framerate", GST_TYPE_FRACTION,
-                                        rate.numerator, rate.denominator, nullptr);
-    if (filter) {
-        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(caps);
-        caps = intersection;
-    }
-    return caps;
+    GstPtr<GstCaps> caps = adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                                                     width_, "height", G_TYPE_INT, height_, "framerate",
+                                                     GST_TYPE_FRACTION, rate.numerator, rate.denominator, nullptr));
+    if (filter)
+        caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
+    return caps.release();
 }
 
 bool VideoWriterProxyFilter::SetCaps(GstCaps* caps)

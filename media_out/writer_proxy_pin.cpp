@@ -68,18 +68,19 @@ bool WriterProxyPin::DecideAllocation(GstQuery* query)
     if (!caps || size == 0)
         return false;
 
-    GstAllocator* allocator = nullptr;
+    GstPtr<GstAllocator> allocator;
     GstAllocationParams params;
     gst_allocation_params_init(&params);
-    if (gst_query_get_n_allocation_params(query) > 0)
-        gst_query_parse_nth_allocation_param(query, 0, &allocator, &params);
+    if (gst_query_get_n_allocation_params(query) > 0) {
+        GstAllocator* proposed = nullptr;
+        gst_query_parse_nth_allocation_param(query, 0, &proposed, &params);
+        allocator = adopt(proposed);
+    }
 
     GstPtr<GstBufferPool> pool = adopt(gst_buffer_pool_new());
     GstStructure* config = gst_buffer_pool_get_config(pool.get());
     gst_buffer_pool_config_set_params(config, caps, size, 2, 0);
-    gst_buffer_pool_config_set_allocator(config, allocator, &params);
-    if (allocator)
-        gst_object_unref(allocator);
+    gst_buffer_pool_config_set_allocator(config, allocator.get(), &params);
     if (!gst_buffer_pool_set_config(pool.get(), config)) {
         GST_ERROR_OBJECT(element_, "buffer pool of %u bytes refused its configuration", size);
         return false;
