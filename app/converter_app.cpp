@@ -2,6 +2,7 @@
 
 #include "app/main_dialog.h"
 #include "app/termination_watcher.h"
+#include "media_out/win_media_library.h"
 #include "platform/app_paths.h"
 #include "platform/gst_ptr.h"
 
@@ -30,7 +31,10 @@ int ConverterApp::Run()
     QApplication application(argc_, argv_);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
     {
-        MainDialog dialog(profilePath_, encoderConfigs_, ExecutableFolder());
+        // The one load of the Windows Media writer library in the process: the window's
+        // profile list and every conversion share it.
+        const WinMediaLibrary winMediaLibrary(ExecutableFolder());
+        MainDialog dialog(profilePath_, encoderConfigs_, winMediaLibrary);
         TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();
     }

@@ -34,13 +34,12 @@ public:
 
 }  // namespace
 
-MainDialog::MainDialog(std::string profilePath, const EncoderConfigStore& encoderConfigs, std::string winMediaFolder,
-                       QWidget* parent)
+MainDialog::MainDialog(std::string profilePath, const EncoderConfigStore& encoderConfigs,
+                       const WinMediaLibrary& winMediaLibrary, QWidget* parent)
     : QDialog(parent),
       profilePath_(std::move(profilePath)),
-      winMediaFolder_(std::move(winMediaFolder)),
-      winMediaLibrary_(winMediaFolder_),
-      job_(settings_, EngineServices{encoderConfigs, winMediaFolder_}, *this)
+      winMediaLibrary_(winMediaLibrary),
+      job_(settings_, EngineServices{encoderConfigs, &winMediaLibrary}, *this)
 {
     InitResources();
     setWindowTitle(QStringLiteral("KLOVA Video Converter"));

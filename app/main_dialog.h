@@ -27,10 +27,10 @@ class MainDialog : public QDialog, private ConversionHost {
     Q_OBJECT
 
 public:
-    // profilePath: the INI profile the settings are loaded from and saved to;
-    // winMediaFolder: where the Windows Media writer library is looked for.
-    MainDialog(std::string profilePath, const EncoderConfigStore& encoderConfigs, std::string winMediaFolder,
-               QWidget* parent = nullptr);
+    // profilePath: the INI profile the settings are loaded from and saved to. The
+    // encoder settings and the Windows Media library are the process's; both borrowed.
+    MainDialog(std::string profilePath, const EncoderConfigStore& encoderConfigs,
+               const WinMediaLibrary& winMediaLibrary, QWidget* parent = nullptr);
     ~MainDialog() override;
 
     ConversionSettings& settings() { return settings_; }
@@ -78,8 +78,7 @@ private:
     bool RunGuarded(const std::function<void()>& action);
 
     std::string profilePath_;
-    std::string winMediaFolder_;
-    WinMediaLibrary winMediaLibrary_;
+    const WinMediaLibrary& winMediaLibrary_;
     ConversionSettings settings_;
     ConversionJob job_;
     bool converting_ = false;

@@ -45,7 +45,7 @@ ConversionJob::~ConversionJob() { ReleaseJob(); }
 void ConversionJob::StartConversion()
 {
     StopConversion();
-    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaFolder);
+    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary);
     session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
 
     const SourceVideo sourceVideo = session_->GetSourceVideo();

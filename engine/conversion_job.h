@@ -23,12 +23,13 @@ class EncoderConfigStore;
 class FrameScaler;
 class ProjectFile;
 class SceneDetector;
+class WinMediaLibrary;
 struct SourceAudio;
 
-// Services the front end wires in once.
+// Services the front end wires in once; both must outlive the job.
 struct EngineServices {
     const EncoderConfigStore& encoderConfigs;
-    std::string winMediaFolder;  // where libasfout.so is looked for
+    const WinMediaLibrary* winMediaLibrary;  // the process's one binding; null: no WMV output
 };
 
 class ConversionJob {

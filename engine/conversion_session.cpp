@@ -40,8 +40,9 @@ double StandardFrameRate(double measured)
 
 }  // namespace
 
-ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder)
-    : encoderConfigs_(encoderConfigs), winMediaFolder_(winMediaFolder)
+ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
+                                     const WinMediaLibrary* winMediaLibrary)
+    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary)
 {
 }
 
@@ -54,7 +55,6 @@ ConversionSession::~ConversionSession()
     } catch (...) {
         // Teardown reports nothing; a failed completion was reported by the final step.
     }
-    wmvLibrary_.reset();
 }
 
 void ConversionSession::OpenInput(const std::string& path, double requestedRate)
@@ -205,11 +205,7 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
         return;
     }
 
-    // Loaded at the first Windows Media file only: the library pulls in all of FFmpeg,
-    // which an AVI conversion has no use for.
-    if (!wmvLibrary_)
-        wmvLibrary_ = std::make_unique<WinMediaLibrary>(winMediaFolder_);
-    wmvWriter_ = wmvLibrary_->CreateWriter();
+    wmvWriter_ = winMediaLibrary_ ? winMediaLibrary_->CreateWriter() : WinMediaWriterPtr();
     if (!wmvWriter_)
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
     const std::u16string widePath = Utf8ToUtf16(path);

@@ -33,9 +33,10 @@ struct SourceAudio {
 
 class ConversionSession {
 public:
-    // winMediaFolder: where libasfout.so is looked for (when the first WMV file is
-    // created). A missing library only makes CreateWriter fail for WMV output.
-    ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder);
+    // Both borrowed. winMediaLibrary: the process's binding to the Windows Media writer
+    // library; null, or a library that did not load, only makes CreateWriter fail for
+    // WMV output.
+    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary);
     ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
     ConversionSession& operator=(const ConversionSession&) = delete;
@@ -86,7 +87,7 @@ private:
     bool EndWinMediaWriter();
 
     const EncoderConfigStore& encoderConfigs_;
-    std::string winMediaFolder_;
+    const WinMediaLibrary* winMediaLibrary_;
 
     std::string audioCodecName_;
     int32_t outputWidth_ = 0;
@@ -104,7 +105,6 @@ private:
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 
-    std::unique_ptr<WinMediaLibrary> wmvLibrary_;  // null until the first WMV file
     WinMediaWriterPtr wmvWriter_;
     bool wmvHasAudio_ = false;
     std::unique_ptr<AviWriter> aviWriter_;

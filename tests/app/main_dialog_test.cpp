@@ -39,6 +39,7 @@ class MainDialogTest : public QObject {
 private:
     test::TempDir dir_;
     EncoderConfigStore configs_;
+    const WinMediaLibrary winMediaLibrary_{test::BuildPath("")};
 
     std::string Profile() const { return dir_.File("klova.ini"); }
 
@@ -59,7 +60,7 @@ private:
 private slots:
     void showsTheTitleAndTheControlsByTheirIds()
     {
-        ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
         QCOMPARE(dialog.windowTitle(), QStringLiteral("KLOVA Video Converter"));
         QVERIFY(dialog.findChild<QPlainTextEdit*>(QStringLiteral("1017")));
         auto* start = dialog.findChild<QPushButton*>(QStringLiteral("1"));
@@ -86,7 +87,7 @@ private slots:
     void savesEveryKeyInOrderWhenDestroyed()
     {
         const std::string fresh = dir_.File("fresh.ini");
-        { ScriptedDialog dialog(fresh, configs_, test::BuildPath("")); }
+        { ScriptedDialog dialog(fresh, configs_, winMediaLibrary_); }
         const std::vector<std::string> keys = OptionKeys(ReadFile(fresh));
         QCOMPARE(keys.size(), size_t{28});
         QCOMPARE(keys.front(), std::string("LastFolder"));
@@ -98,7 +99,7 @@ private slots:
     {
         {
             std::ofstream(Profile()) << "[Mine]\nA=1\n[Options]\nSrcFileName= in.avi \nFrameRate=25000\n";
-            ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+            ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
             QCOMPARE(dialog.settings().SrcFileName, std::string("in.avi"));
             QCOMPARE(dialog.settings().FrameRate, 25.0);
             dialog.settings().DstFileName = "  out file.avi";
@@ -106,13 +107,13 @@ private slots:
         const std::string saved = ReadFile(Profile());
         QVERIFY(saved.find("[Mine]\r\nA=1") != std::string::npos);
         QCOMPARE(OptionKeys(saved).size(), size_t{28});
-        ScriptedDialog reread(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog reread(Profile(), configs_, winMediaLibrary_);
         QCOMPARE(reread.settings().DstFileName, std::string("  out file.avi"));
     }
 
     void aFailedStartShowsItsMessageAndLeavesTheWindowIdle()
     {
-        ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
         dialog.settings().SrcFileName = dir_.File("missing.avi");
         QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
         QCOMPARE(dialog.statusText(), QStringLiteral("Cannot open input file."));
@@ -126,7 +127,7 @@ private slots:
 
     void escapeStopsButNeverClosesTheWindow()
     {
-        ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_Escape);
         QVERIFY(dialog.isVisible());
@@ -138,7 +139,7 @@ private slots:
         const std::string input = dir_.File("in.avi");
         const std::string output = dir_.File("out.avi");
         test::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mjpeg " + test::ShellQuote(input));
-        ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
         dialog.settings().SrcFileName = input;
         dialog.settings().DstFileName = output;
         dialog.settings().VideoCodec = "<Uncompressed>";
@@ -156,7 +157,7 @@ private slots:
     {
         const std::string input = dir_.File("long.avi");
         test::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=4 -c:v mjpeg " + test::ShellQuote(input));
-        ScriptedDialog dialog(Profile(), configs_, test::BuildPath(""));
+        ScriptedDialog dialog(Profile(), configs_, winMediaLibrary_);
         dialog.settings().SrcFileName = input;
         dialog.settings().DstFileName = dir_.File("long-out.avi");
         dialog.settings().VideoCodec = "<Uncompressed>";
