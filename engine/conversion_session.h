@@ -4,7 +4,6 @@
 // Runs on the engine thread only (the thread that drives the job).
 #pragma once
 
-#include "media_out/win_media_writer_ptr.h"
 #include "platform/media_types.h"
 
 #include <memory>
@@ -13,9 +12,9 @@
 
 namespace klova {
 
-class AviWriter;
 class EncoderConfigStore;
 class InputReader;
+class OutputWriter;
 class WinMediaLibrary;
 
 // The connected video format and the source frame rate (frames per second).
@@ -75,7 +74,7 @@ public:
     // throws code OutputWriteFailed (after everything was released).
     void CloseWriter(bool reportFailure = false);
 
-    bool HasWriter() const { return aviWriter_ != nullptr || static_cast<bool>(wmvWriter_); }
+    bool HasWriter() const { return writer_ != nullptr; }
     bool HasVideoReader() const { return videoReader_ != nullptr; }
     bool HasAudioReader() const { return audioReader_ != nullptr; }
     uint32_t carryLength() const { return carryLength_; }
@@ -84,7 +83,6 @@ public:
 
 private:
     void MeasureSourceFrameRate();
-    bool EndWinMediaWriter();
 
     const EncoderConfigStore& encoderConfigs_;
     const WinMediaLibrary* winMediaLibrary_;
@@ -105,10 +103,8 @@ private:
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 
-    WinMediaWriterPtr wmvWriter_;
-    bool wmvHasAudio_ = false;
-    std::unique_ptr<AviWriter> aviWriter_;
-    bool aviHasAudio_ = false;
+    std::unique_ptr<OutputWriter> writer_;  // the file being written, or null
+    bool writerHasAudio_ = false;
     std::unique_ptr<InputReader> audioReader_;
     std::unique_ptr<InputReader> videoReader_;
 };
