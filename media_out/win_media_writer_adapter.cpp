@@ -8,6 +8,22 @@
 #include <utility>
 
 namespace klova {
+namespace {
+
+using GetTokenCall = int32_t (IWinMediaWriter::*)(uint32_t*);
+using WriteCall = int32_t (IWinMediaWriter::*)(uint32_t, const uint8_t*);
+
+// One write to a stream, addressed by the token the library gives for it.
+bool WriteStream(IWinMediaWriter* writer, GetTokenCall getToken, WriteCall write, const uint8_t* data)
+{
+    if (!writer)
+        return false;
+    uint32_t token = 0;
+    (writer->*getToken)(&token);
+    return Succeeded((writer->*write)(token, data));
+}
+
+}  // namespace
 
 WinMediaWriterAdapter::WinMediaWriterAdapter(const WinMediaLibrary* library, std::u16string profile)
     : library_(library), profile_(std::move(profile))
@@ -31,20 +47,12 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
 
 bool WinMediaWriterAdapter::WriteVideo(const uint8_t* frame)
 {
-    if (!writer_)
-        return false;
-    uint32_t token = 0;
-    writer_->GetVideoToken(&token);
-    return Succeeded(writer_->WriteVideo(token, frame));
+    return WriteStream(writer_.get(), &IWinMediaWriter::GetVideoToken, &IWinMediaWriter::WriteVideo, frame);
 }
 
 bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk)
 {
-    if (!writer_)
-        return false;
-    uint32_t token = 0;
-    writer_->GetAudioToken(&token);
-    return Succeeded(writer_->WriteAudio(token, chunk));
+    return WriteStream(writer_.get(), &IWinMediaWriter::GetAudioToken, &IWinMediaWriter::WriteAudio, chunk);
 }
 
 bool WinMediaWriterAdapter::End()
