@@ -8,6 +8,7 @@
 #include "gui/main_dialog.h"
 #include "media_out/win_media_library.h"
 #include "platform/app_paths.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/gst.h>
 
@@ -24,24 +25,22 @@ int ConverterApp::Run()
     TerminationWatcher::HoldTerminationSignals();
     GError* error = nullptr;
     gstInitialised_ = gst_init_check(&argc_, &argv_, &error);
-    if (!gstInitialised_) {
-        if (error)
-            g_error_free(error);
+    const GstPtr<GError> initError(error);
+    if (!gstInitialised_)
         return 0;
-    }
 
     profilePath_ = ChooseProfilePath(ExecutablePath());
 
     QApplication application(argc_, argv_);
     {
-        // Missing, the library only disables WMV output.
-        const std::string folder = ExecutableFolder();
-        const WinMediaLibrary winMediaLibrary(folder);
+        // The one load of the Windows Media writer library in the process: the window's
+        // profile list and every conversion share it. Missing, it only disables WMV output.
+        const WinMediaLibrary winMediaLibrary(ExecutableFolder());
         QtFileBrowser fileBrowser;
         HelpWindow helpWindow;
         PlaceholderOptionDialogs optionDialogs;
-        MainDialog dialog(MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, folder, fileBrowser,
-                                             optionDialogs, helpWindow});
+        MainDialog dialog(
+            MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, fileBrowser, optionDialogs, helpWindow});
         QApplication::setWindowIcon(ApplicationIcon());
         TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();

@@ -3,10 +3,12 @@
 #include "frontend/command_line.h"
 #include "frontend/failure_messages.h"
 #include "codecs/encoder_config_store.h"
+#include "engine/clip_naming.h"
 #include "engine/conversion_host.h"
 #include "engine/conversion_job.h"
 #include "media_out/win_media_profiles.h"
 #include "platform/app_paths.h"
+#include "platform/gst_ptr.h"
 #include "platform/tick_clock.h"
 #include "resources/string_table.h"
 
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace klova {
 namespace {
@@ -27,18 +30,18 @@ extern "C" void OnStopSignal(int) { stopRequested = 1; }
 
 class HeadlessHost : public ConversionHost {
 public:
-    explicit HeadlessHost(std::string winMediaFolder) : winMediaFolder_(std::move(winMediaFolder)) {}
+    // Borrowed; null without Windows Media output.
+    explicit HeadlessHost(const WinMediaLibrary* winMediaLibrary) : winMediaLibrary_(winMediaLibrary) {}
 
     std::optional<std::u16string> ResolveMediaProfile(const std::string& mediaProfile) override
     {
         if (!winMediaLibrary_)
-            winMediaLibrary_ = std::make_unique<WinMediaLibrary>(winMediaFolder_);
+            return std::nullopt;
         return klova::ResolveMediaProfile(*winMediaLibrary_, mediaProfile);
     }
 
 private:
-    std::string winMediaFolder_;
-    std::unique_ptr<WinMediaLibrary> winMediaLibrary_;  // loaded for the first WMV conversion
+    const WinMediaLibrary* winMediaLibrary_;
 };
 
 // Prints the statistics block: rewritten in place on a terminal, as plain lines (at
@@ -75,11 +78,16 @@ private:
 int Convert(ConversionSettings& settings)
 {
     EncoderConfigStore encoderConfigs;
-    const std::string folder = ExecutableFolder();
-    HeadlessHost host(folder);
+    // Loaded only for Windows Media output: the library pulls in all of FFmpeg, which an
+    // AVI conversion has no use for. One load serves the profile and every clip.
+    std::optional<WinMediaLibrary> winMediaLibrary;
+    if (GetOutputExtension(settings) == ".wmv")
+        winMediaLibrary.emplace(ExecutableFolder());
+    const WinMediaLibrary* library = winMediaLibrary ? &*winMediaLibrary : nullptr;
+    HeadlessHost host(library);
     int status = 0;
     {
-        ConversionJob job(settings, EngineServices{encoderConfigs, folder}, host);
+        ConversionJob job(settings, EngineServices{encoderConfigs, library}, host);
         StatisticsPrinter printer;
         try {
             job.StartConversion();
@@ -122,10 +130,10 @@ int main(int argc, char** argv)
     }
 
     GError* error = nullptr;
-    if (!gst_init_check(&argc, &argv, &error)) {
+    const bool initialised = gst_init_check(&argc, &argv, &error);
+    const GstPtr<GError> initError(error);
+    if (!initialised) {
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
-        if (error)
-            g_error_free(error);
         return 1;
     }
     struct sigaction action {};

@@ -5,6 +5,7 @@
 //   avi_writer_bench [output folder]     (default: the system's temporary folder)
 #include "codecs/encoder_config_store.h"
 #include "media_out/avi_writer.h"
+#include "platform/gst_ptr.h"
 #include "platform/media_types.h"
 
 #include <gst/app/gstappsrc.h>
@@ -28,6 +29,9 @@ constexpr double kFrameRate = 25.0;
 constexpr int kRuns = 3;
 
 using Clock = std::chrono::steady_clock;
+using klova::adopt;
+using klova::GstPtr;
+using klova::retain;
 
 // Bottom-up DIBs as the engine hands them over, each a moving gradient.
 std::vector<std::vector<uint8_t>> MakeFrames()
@@ -78,33 +82,30 @@ double WithPlainPipeline(const std::string& path, const char* encoder, const std
         (encoder ? std::string("videoconvert ! ") + encoder + " ! " : "") + "mux.video_0";
     const auto start = Clock::now();
     GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
+    const GstPtr<GstElement> pipeline = retain(gst_parse_launch(description.c_str(), &error));
+    const GstPtr<GError> parseError(error);
     if (!pipeline) {
         std::fprintf(stderr, "pipeline: %s\n", error ? error->message : "?");
         return -1.0;
     }
-    GstElement* source = gst_bin_get_by_name(GST_BIN(pipeline), "source");
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    const GstPtr<GstElement> source = adopt(gst_bin_get_by_name(GST_BIN(pipeline.get()), "source"));
+    gst_element_set_state(pipeline.get(), GST_STATE_PLAYING);
     const GstClockTime duration = GST_SECOND / 25;
     for (int i = 0; i < kFrames; ++i) {
         const std::vector<uint8_t>& frame = topDown[i % topDown.size()];
         GstBuffer* buffer = gst_buffer_new_memdup(frame.data(), frame.size());
         GST_BUFFER_PTS(buffer) = i * duration;
         GST_BUFFER_DURATION(buffer) = duration;
-        if (gst_app_src_push_buffer(GST_APP_SRC(source), buffer) != GST_FLOW_OK)
+        if (gst_app_src_push_buffer(GST_APP_SRC(source.get()), buffer) != GST_FLOW_OK)
             break;
     }
-    gst_app_src_end_of_stream(GST_APP_SRC(source));
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* message = gst_bus_timed_pop_filtered(bus, GST_CLOCK_TIME_NONE,
-                                                     static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
-        std::fprintf(stderr, "pipeline: error from %s\n", GST_MESSAGE_SRC_NAME(message));
-    gst_message_unref(message);
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(source);
-    gst_object_unref(pipeline);
+    gst_app_src_end_of_stream(GST_APP_SRC(source.get()));
+    const GstPtr<GstBus> bus = adopt(gst_element_get_bus(pipeline.get()));
+    const GstPtr<GstMessage> message = adopt(gst_bus_timed_pop_filtered(
+        bus.get(), GST_CLOCK_TIME_NONE, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+    if (GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_ERROR)
+        std::fprintf(stderr, "pipeline: error from %s\n", GST_MESSAGE_SRC_NAME(message.get()));
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 

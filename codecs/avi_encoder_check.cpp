@@ -73,10 +73,8 @@ bool ClassHasLocation(GstElementFactory* factory)
     const GType type = gst_element_factory_get_element_type(GST_ELEMENT_FACTORY(loaded.get()));
     if (type == G_TYPE_INVALID)
         return false;
-    gpointer elementClass = g_type_class_ref(type);
-    const bool found = g_object_class_find_property(G_OBJECT_CLASS(elementClass), "location") != nullptr;
-    g_type_class_unref(elementClass);
-    return found;
+    const GstPtr<GTypeClass> elementClass(static_cast<GTypeClass*>(g_type_class_ref(type)));
+    return g_object_class_find_property(G_OBJECT_CLASS(elementClass.get()), "location") != nullptr;
 }
 
 GstPad* FirstStaticPad(GstElement* element, GstPadDirection direction)
@@ -91,42 +89,32 @@ GstPad* FirstStaticPad(GstElement* element, GstPadDirection direction)
 bool StartsOnRawInput(GstElementFactory* factory, CompressorCategory category)
 {
     GstPtr<GstElement> bin = retain(gst_bin_new(nullptr));
-    GstElement* encoder = gst_element_factory_create(factory, nullptr);
-    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-    if (!encoder || !sink) {
-        if (encoder)
-            gst_object_unref(gst_object_ref_sink(encoder));
-        if (sink)
-            gst_object_unref(gst_object_ref_sink(sink));
+    GstPtr<GstElement> encoder = retain(gst_element_factory_create(factory, nullptr));
+    GstPtr<GstElement> sink = MakeElement("fakesink");
+    if (!encoder || !sink)
         return false;
-    }
-    g_object_set(sink, "async", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(bin.get()), encoder, sink, nullptr);
-    GstPad* input = FirstStaticPad(encoder, GST_PAD_SINK);
-    if (!input || !gst_element_link(encoder, sink))
+    g_object_set(sink.get(), "async", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(bin.get()), encoder.get(), sink.get(), nullptr);
+    GstPad* input = FirstStaticPad(encoder.get(), GST_PAD_SINK);
+    if (!input || !gst_element_link(encoder.get(), sink.get()))
         return false;
 
     GstPtr<GstCaps> inputTemplate = adopt(gst_pad_get_pad_template_caps(input));
     GstPtr<GstCaps> preferred = adopt(gst_caps_from_string(category == CompressorCategory::Video
                                                                ? "video/x-raw, width=352, height=288, framerate=25/1"
                                                                : "audio/x-raw, rate=44100, channels=2"));
-    GstCaps* caps = gst_caps_intersect(inputTemplate.get(), preferred.get());
-    if (gst_caps_is_empty(caps)) {
-        gst_caps_unref(caps);
-        caps = gst_caps_copy(inputTemplate.get());
-    }
-    if (gst_caps_is_empty(caps) || gst_caps_is_any(caps)) {
-        gst_caps_unref(caps);
+    GstPtr<GstCaps> caps = adopt(gst_caps_intersect(inputTemplate.get(), preferred.get()));
+    if (gst_caps_is_empty(caps.get()))
+        caps = adopt(gst_caps_copy(inputTemplate.get()));
+    if (gst_caps_is_empty(caps.get()) || gst_caps_is_any(caps.get()))
         return false;
-    }
-    caps = gst_caps_fixate(caps);
+    caps = adopt(gst_caps_fixate(caps.release()));
 
     bool started = false;
     if (gst_element_set_state(bin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
         gst_pad_send_event(input, gst_event_new_stream_start("klova-encoder-check"));
-        started = gst_pad_send_event(input, gst_event_new_caps(caps));
+        started = gst_pad_send_event(input, gst_event_new_caps(caps.get()));
     }
-    gst_caps_unref(caps);
     gst_element_set_state(bin.get(), GST_STATE_NULL);
     return started;
 }

@@ -18,13 +18,12 @@ HRESULT DeviceMonikerList::Enumerate(CompressorCategory category)
     if (!gst_is_initialized())
         return E_FAIL;
 
-    GList* features = gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY);
-    for (GList* item = features; item; item = item->next) {
+    const PluginFeatureListPtr features(gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY));
+    for (const GList* item = features.get(); item; item = item->next) {
         auto* factory = GST_ELEMENT_FACTORY(item->data);
         if (AviEncoderCheck::Accepts(factory, category))
             monikers_.push_back(retain(factory));
     }
-    gst_plugin_feature_list_free(features);
 
     // Highest rank first; equal ranks by factory name, so the order (and with it the
     // answer to a name lookup among equal friendly names) is the same in every run.
@@ -36,12 +35,6 @@ HRESULT DeviceMonikerList::Enumerate(CompressorCategory category)
         return std::string_view(GST_OBJECT_NAME(a.get())) < std::string_view(GST_OBJECT_NAME(b.get()));
     });
     return monikers_.empty() ? S_FALSE : S_OK;
-}
-
-void DeviceMonikerList::GetCount(int32_t* count) const
-{
-    if (count)
-        *count = static_cast<int32_t>(monikers_.size());
 }
 
 void DeviceMonikerList::GetMoniker(int32_t index, GstPtr<GstElementFactory>* moniker) const
@@ -74,25 +67,20 @@ HRESULT DeviceMonikerList::GetFriendlyName(int32_t index, std::string* name) con
     return ReadMonikerString(monikers_[index].get(), "FriendlyName", name);
 }
 
-void DeviceMonikerList::FindByName(const std::string& name, int32_t* index) const
+int32_t DeviceMonikerList::FindByName(const std::string& name) const
 {
-    if (!index)
-        return;
-    *index = -1;
     std::string friendlyName;
-    for (int32_t i = 0; i < static_cast<int32_t>(monikers_.size()); ++i) {
+    for (int32_t i = 0; i < GetCount(); ++i) {
         GetFriendlyName(i, &friendlyName);  // an unreadable name compares as ""
-        if (friendlyName == name) {
-            *index = i;
-            return;
-        }
+        if (friendlyName == name)
+            return i;
     }
+    return -1;
 }
 
 HRESULT DeviceMonikerList::CreateByName(const std::string& name, GstPtr<GstElement>* element) const
 {
-    int32_t index = -1;
-    FindByName(name, &index);
+    const int32_t index = FindByName(name);
     if (index < 0)
         return E_FAIL;
     return BindObject(index, element);

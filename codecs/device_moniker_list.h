@@ -27,7 +27,7 @@ public:
     // Refills the list: S_OK, or S_FALSE when the category has no usable encoder.
     HRESULT Enumerate(CompressorCategory category);
 
-    void GetCount(int32_t* count) const;
+    int32_t GetCount() const { return static_cast<int32_t>(monikers_.size()); }
 
     // For a valid index replaces the caller's reference with the index-th moniker;
     // any other index leaves it as it was.
@@ -42,7 +42,7 @@ public:
 
     // The first index, in list order, whose friendly name equals the name exactly
     // (case-sensitive); -1 when there is none.
-    void FindByName(const std::string& name, int32_t* index) const;
+    int32_t FindByName(const std::string& name) const;
 
     // FindByName, then BindObject; E_FAIL when the name is not listed.
     HRESULT CreateByName(const std::string& name, GstPtr<GstElement>* element) const;

@@ -1,5 +1,6 @@
 // What a front end supplies to a running conversion: the Windows Media profile text,
-// and a preview surface for the output frames. Called on the engine's thread.
+// and a preview surface for the output frames. Called on the thread that drives the
+// job, which in the program is the window's own thread: a host may touch its widgets.
 #pragma once
 
 #include <cstdint>

@@ -45,22 +45,18 @@ ConversionJob::~ConversionJob() { ReleaseJob(); }
 void ConversionJob::StartConversion()
 {
     StopConversion();
-    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaFolder);
+    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary);
     session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
 
-    VIDEOINFOHEADER sourceHeader;
-    double sourceFrameRate = 0.0;
-    session_->GetSourceVideo(&sourceHeader, &sourceFrameRate);
+    const SourceVideo sourceVideo = session_->GetSourceVideo();
     inputDuration_ = session_->sourceDuration();
-    sourceWidth_ = sourceHeader.bmiHeader.biWidth;
-    sourceHeight_ = sourceHeader.bmiHeader.biHeight;
+    sourceWidth_ = sourceVideo.header.bmiHeader.biWidth;
+    sourceHeight_ = sourceVideo.header.bmiHeader.biHeight;
 
-    WAVEFORMATEX sourceAudio;
-    int32_t chunkSize = 0;
-    session_->GetSourceAudio(&sourceAudio, &chunkSize);
-    settings_.AudioFormat = sourceAudio;
+    const SourceAudio sourceAudio = session_->GetSourceAudio();
+    settings_.AudioFormat = sourceAudio.format;
 
-    SetUpVideoOutput(sourceHeader);
+    SetUpVideoOutput();
     SetUpAudioOutput(sourceAudio);
 
     splitMode_ = settings_.SceneDetection;
@@ -82,7 +78,7 @@ void ConversionJob::StartConversion()
         profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
 }
 
-void ConversionJob::SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader)
+void ConversionJob::SetUpVideoOutput()
 {
     const bool custom = settings_.KeepSettings == 0;
     int64_t height = settings_.FrameHeight;
@@ -106,21 +102,17 @@ void ConversionJob::SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader)
     if (scaler_->NeedsScaling())
         frameBuffer_.assign(scaler_->OutputImageSize(), 0);
     session_->SetVideoOutput(settings_.VideoFormat, outputWidth_, outputHeight_, settings_.VideoCodec);
-    (void)sourceHeader;
 }
 
-void ConversionJob::SetUpAudioOutput(const WAVEFORMATEX& sourceFormat)
+void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
 {
     const bool custom = settings_.KeepSettings == 0 && settings_.KeepSound == 0;
-    const WAVEFORMATEX outputFormat = custom ? MakeOutputAudioFormat(settings_) : sourceFormat;
-    int32_t chunkSize = 0;
-    WAVEFORMATEX ignored;
-    session_->GetSourceAudio(&ignored, &chunkSize);
-    if (chunkSize > 0) {
+    const WAVEFORMATEX outputFormat = custom ? MakeOutputAudioFormat(settings_) : source.format;
+    if (source.chunkSize > 0) {
         if (outputFormat.nSamplesPerSec == 0 || outputFormat.nChannels == 0 || outputFormat.nBlockAlign == 0)
             throw CMyException(ErrorCode::InvalidOutputFormat, "custom audio format");
-        audioConverter_ = std::make_unique<AudioConverter>(sourceFormat, outputFormat, session_->outputFrameRate(),
-                                                           static_cast<uint32_t>(chunkSize));
+        audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate(),
+                                                           static_cast<uint32_t>(source.chunkSize));
     }
     session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
 }

@@ -1,7 +1,9 @@
 // One conversion driven step by step: StartConversion sets it up from the settings,
 // Step converts the source frames that fall into one output frame period (dropping or
 // repeating frames to change the rate) with the audio kept in step, and
-// StopConversion tears it down. Runs on one thread, the front end's; no Qt.
+// StopConversion tears it down. Runs on one thread, the front end's: the window's thread
+// in the program, the main thread in klova-convert. That thread is what the engine and
+// the media code call the engine thread. No Qt.
 #pragma once
 
 #include "engine/conversion_settings.h"
@@ -21,11 +23,13 @@ class EncoderConfigStore;
 class FrameScaler;
 class ProjectFile;
 class SceneDetector;
+class WinMediaLibrary;
+struct SourceAudio;
 
-// Services the front end wires in once.
+// Services the front end wires in once; both must outlive the job.
 struct EngineServices {
     const EncoderConfigStore& encoderConfigs;
-    std::string winMediaFolder;  // where libasfout.so is looked for
+    const WinMediaLibrary* winMediaLibrary;  // the process's one binding; null: no WMV output
 };
 
 class ConversionJob {
@@ -68,8 +72,8 @@ public:
     MediaTime inputDuration() const { return inputDuration_; }
 
 private:
-    void SetUpVideoOutput(const VIDEOINFOHEADER& sourceHeader);
-    void SetUpAudioOutput(const WAVEFORMATEX& sourceFormat);
+    void SetUpVideoOutput();
+    void SetUpAudioOutput(const SourceAudio& source);
     void StartClip();
     void ReleaseJob() noexcept;
 

@@ -1,11 +1,10 @@
 #include "engine/conversion_session.h"
 
-#include "asfout/win_media_writer.h"
 #include "media_in/input_reader.h"
 #include "media_out/avi_writer.h"
-#include "media_out/win_media_library.h"
+#include "media_out/output_writer.h"
+#include "media_out/win_media_writer_adapter.h"
 #include "platform/errors.h"
-#include "platform/unicode_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,8 +39,9 @@ double StandardFrameRate(double measured)
 
 }  // namespace
 
-ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder)
-    : encoderConfigs_(encoderConfigs), winMediaFolder_(winMediaFolder)
+ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
+                                     const WinMediaLibrary* winMediaLibrary)
+    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary)
 {
 }
 
@@ -54,7 +54,6 @@ ConversionSession::~ConversionSession()
     } catch (...) {
         // Teardown reports nothing; a failed completion was reported by the final step.
     }
-    wmvLibrary_.reset();
 }
 
 void ConversionSession::OpenInput(const std::string& path, double requestedRate)
@@ -115,18 +114,6 @@ void ConversionSession::MeasureSourceFrameRate()
         sourceFrameRate_ = standard;
         videoReader_->SetNominalFrameRate(standard);
     }
-}
-
-void ConversionSession::GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const
-{
-    *header = sourceVideoHeader_;
-    *frameRate = sourceFrameRate_;
-}
-
-void ConversionSession::GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const
-{
-    *format = sourceAudioFormat_;
-    *chunkSize = chunkSize_;
 }
 
 void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
@@ -208,32 +195,19 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
 {
     std::string type = typeString;
     std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::toupper(c); });
-    if (type.find("WMV") == std::string::npos) {
-        aviWriter_ = std::make_unique<AviWriter>(encoderConfigs_);
-        aviWriter_->SetVideoFormat(videoSettings_, outputFrameRate_, outputWidth_, outputHeight_, videoCodecName_);
-        aviWriter_->OpenFile(path);
-        aviHasAudio_ = audioReader_ != nullptr;
-        if (aviHasAudio_)
-            aviWriter_->AddAudioStream(outputAudioFormat_, outputFrameRate_, audioCodecName_);
-        return;
-    }
+    std::unique_ptr<OutputWriter> writer;
+    if (type.find("WMV") == std::string::npos)
+        writer = std::make_unique<AviWriter>(encoderConfigs_,
+                                             AviCompression{videoSettings_, videoCodecName_, audioCodecName_});
+    else
+        writer = std::make_unique<WinMediaWriterAdapter>(winMediaLibrary_, profile ? *profile : std::u16string());
 
-    // Loaded at the first Windows Media file only: the library pulls in all of FFmpeg,
-    // which an AVI conversion has no use for.
-    if (!wmvLibrary_)
-        wmvLibrary_ = std::make_unique<WinMediaLibrary>(winMediaFolder_);
-    wmvWriter_ = wmvLibrary_->CreateWriter();
-    if (!wmvWriter_)
-        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
-    const std::u16string widePath = Utf8ToUtf16(path);
-    const std::u16string noProfile;
-    if (Failed(wmvWriter_->OpenFile(widePath.c_str(), profile ? profile->c_str() : noProfile.c_str())))
-        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
-    wmvHasAudio_ = audioReader_ != nullptr;
-    const WAVEFORMATEX audioFormat = wmvHasAudio_ ? outputAudioFormat_ : WAVEFORMATEX{};
-    if (Failed(wmvWriter_->SetStreamFormats(outputWidth_, outputHeight_, sizeof audioFormat, &audioFormat,
-                                            outputFrameRate_)))
-        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer refused the stream formats");
+    OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_};
+    if (audioReader_)
+        format.audio = outputAudioFormat_;  // without an audio reader the file gets no audio stream
+    writer->Open(path, format);
+    writer_ = std::move(writer);
+    writerHasAudio_ = format.audio.has_value();
 }
 
 void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway,
@@ -241,21 +215,11 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
 {
     const bool hadWriter = HasWriter();
     bool ok = true;
-    if (aviWriter_) {
+    if (writer_) {
         if (video)
-            ok = aviWriter_->WriteVideo(video);
-        if (ok && audio && aviHasAudio_)
-            ok = aviWriter_->WriteAudio(audio);
-    } else if (wmvWriter_) {
-        uint32_t token = 0;
-        if (video) {
-            wmvWriter_->GetVideoToken(&token);
-            ok = Succeeded(wmvWriter_->WriteVideo(token, video));
-        }
-        if (ok && audio && wmvHasAudio_) {
-            wmvWriter_->GetAudioToken(&token);
-            ok = Succeeded(wmvWriter_->WriteAudio(token, audio));
-        }
+            ok = writer_->WriteVideo(video);
+        if (ok && audio && writerHasAudio_)
+            ok = writer_->WriteAudio(audio);
     }
     if (hadWriter && ok) {
         *outputTime += outputFrameDuration_;
@@ -271,27 +235,12 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
     }
 }
 
-bool ConversionSession::EndWinMediaWriter()
-{
-    const bool videoEnded = Succeeded(wmvWriter_->WriteVideo(0, nullptr));
-    const bool audioEnded = Succeeded(wmvWriter_->WriteAudio(0, nullptr));
-    return videoEnded && audioEnded;
-}
-
 void ConversionSession::CloseWriter(bool reportFailure)
 {
     bool completed = true;
-    if (aviWriter_) {
-        const bool videoEnded = aviWriter_->WriteVideo(nullptr);
-        const bool audioEnded = aviWriter_->WriteAudio(nullptr);
-        completed = videoEnded && audioEnded;
-        aviWriter_.reset();
-    }
-    if (wmvWriter_) {
-        completed = EndWinMediaWriter() && completed;
-        // The library completes the file when the last reference goes.
-        wmvWriter_.reset();
-    }
+    // The writer is let go of whatever End does, before a failure is reported.
+    if (const std::unique_ptr<OutputWriter> writer = std::move(writer_))
+        completed = writer->End();
     if (reportFailure && !completed)
         throw CMyException(ErrorCode::OutputWriteFailed, "the output file could not be completed");
 }

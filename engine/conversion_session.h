@@ -1,10 +1,9 @@
 // One conversion's pairing of the input with the output: a video and an audio reader on
 // the input file, the source formats, the audio cut into chunks of exactly one output
 // frame, and the current output writer (an AVI writer or a Windows Media writer).
-// Runs on the engine's thread only.
+// Runs on the engine thread only (the thread that drives the job).
 #pragma once
 
-#include "media_out/win_media_writer_ptr.h"
 #include "platform/media_types.h"
 
 #include <memory>
@@ -13,17 +12,31 @@
 
 namespace klova {
 
-class AviWriter;
 class EncoderConfigStore;
 class InputReader;
+class OutputWriter;
 class WinMediaLibrary;
+
+// The connected video format and the source frame rate (frames per second).
+struct SourceVideo {
+    VIDEOINFOHEADER header{};
+    double frameRate = 0.0;
+};
+
+// The connected audio format (all zero without audio) and the bytes of source audio per
+// output frame (0 without audio).
+struct SourceAudio {
+    WAVEFORMATEX format{};
+    int32_t chunkSize = 0;
+};
 
 class ConversionSession {
 public:
-    // winMediaFolder: where libasfout.so is looked for (when the first WMV file is
-    // created). A missing library only makes CreateWriter fail for WMV output.
-    ConversionSession(const EncoderConfigStore& encoderConfigs, const std::string& winMediaFolder);
-    virtual ~ConversionSession();
+    // Both borrowed. winMediaLibrary: the process's binding to the Windows Media writer
+    // library; null, or a library that did not load, only makes CreateWriter fail for
+    // WMV output.
+    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary);
+    ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
     ConversionSession& operator=(const ConversionSession&) = delete;
 
@@ -33,8 +46,8 @@ public:
     // cannot be measured.
     void OpenInput(const std::string& path, double requestedRate);
 
-    void GetSourceVideo(VIDEOINFOHEADER* header, double* frameRate) const;
-    void GetSourceAudio(WAVEFORMATEX* format, int32_t* chunkSize) const;
+    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_}; }
+    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                         const std::string& videoCodecName);
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
@@ -62,7 +75,7 @@ public:
     // throws code OutputWriteFailed (after everything was released).
     void CloseWriter(bool reportFailure = false);
 
-    bool HasWriter() const { return aviWriter_ != nullptr || static_cast<bool>(wmvWriter_); }
+    bool HasWriter() const { return writer_ != nullptr; }
     bool HasVideoReader() const { return videoReader_ != nullptr; }
     bool HasAudioReader() const { return audioReader_ != nullptr; }
     uint32_t carryLength() const { return carryLength_; }
@@ -73,10 +86,9 @@ public:
 
 private:
     void MeasureSourceFrameRate();
-    bool EndWinMediaWriter();
 
     const EncoderConfigStore& encoderConfigs_;
-    std::string winMediaFolder_;
+    const WinMediaLibrary* winMediaLibrary_;
 
     std::string audioCodecName_;
     int32_t outputWidth_ = 0;
@@ -95,11 +107,8 @@ private:
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 
-    std::unique_ptr<WinMediaLibrary> wmvLibrary_;  // null until the first WMV file
-    WinMediaWriterPtr wmvWriter_;
-    bool wmvHasAudio_ = false;
-    std::unique_ptr<AviWriter> aviWriter_;
-    bool aviHasAudio_ = false;
+    std::unique_ptr<OutputWriter> writer_;  // the file being written, or null
+    bool writerHasAudio_ = false;
     std::unique_ptr<InputReader> audioReader_;
     std::unique_ptr<InputReader> videoReader_;
 };

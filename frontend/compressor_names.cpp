@@ -5,8 +5,7 @@ namespace klova {
 std::vector<std::string> CompressorNames(CompressorCategory category)
 {
     const DeviceMonikerList list(category);
-    int32_t count = 0;
-    list.GetCount(&count);
+    const int32_t count = list.GetCount();
     std::vector<std::string> names;
     names.reserve(static_cast<size_t>(count));
     std::string name;

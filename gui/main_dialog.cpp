@@ -81,7 +81,7 @@ MainDialog::MainDialog(const MainDialogServices& services, QWidget* parent)
       controls_(*this),
       choices_(*this, controls_, settings_, services.fileBrowser, services.optionDialogs,
                [this] { EnableControls(false); }),
-      job_(settings_, EngineServices{services.encoderConfigs, services.winMediaFolder}, *this),
+      job_(settings_, EngineServices{services.encoderConfigs, &services.winMediaLibrary}, *this),
       helpWindow_(services.helpWindow)
 {
     InitResources();

@@ -34,7 +34,6 @@ struct MainDialogServices {
     // The Windows Media writer library, loaded once by the program: the profile list
     // and the profile text come from it.
     const WinMediaLibrary& winMediaLibrary;
-    std::string winMediaFolder;  // where the engine's writers load the library from
     FileBrowser& fileBrowser;
     OptionDialogs& optionDialogs;
     // The program's one help window, shared with the option dialogs; closed with the

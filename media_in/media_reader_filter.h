@@ -1,6 +1,6 @@
 // The state and behaviour of the "MediaReader" sink: hands one decoded sample at a
 // time to an input reader, on request, copying it into the reader's own buffer.
-// The GObject element (MediaReaderSink) owns one instance and forwards its virtual
+// The GObject element (KlovaMediaReaderSink) owns one instance and forwards its virtual
 // methods here.
 #pragma once
 

@@ -1,29 +1,33 @@
 #include "media_in/media_reader_sink.h"
 
 #include "media_in/media_reader_filter.h"
+#include "platform/callback_guard.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/base/gstbasesink.h>
 
-#include <exception>
 #include <mutex>
 #include <new>
+#include <optional>
 
 GST_DEBUG_CATEGORY(klova_media_reader_debug);
 #define GST_CAT_DEFAULT klova_media_reader_debug
 
+using klova::GstPtr;
+using klova::GuardCallback;
 using klova::MediaReaderFilter;
 
 G_BEGIN_DECLS
-#define MEDIA_TYPE_READER_SINK (media_reader_sink_get_type())
-G_DECLARE_FINAL_TYPE(MediaReaderSink, media_reader_sink, MEDIA, READER_SINK, GstBaseSink)
+#define KLOVA_TYPE_MEDIA_READER_SINK (klova_media_reader_sink_get_type())
+G_DECLARE_FINAL_TYPE(KlovaMediaReaderSink, klova_media_reader_sink, KLOVA, MEDIA_READER_SINK, GstBaseSink)
 G_END_DECLS
 
-struct _MediaReaderSink {
+struct _KlovaMediaReaderSink {
     GstBaseSink parent;
     MediaReaderFilter* impl;  // owned; null only if its construction failed
 };
 
-G_DEFINE_TYPE(MediaReaderSink, media_reader_sink, GST_TYPE_BASE_SINK)
+G_DEFINE_TYPE(KlovaMediaReaderSink, klova_media_reader_sink, GST_TYPE_BASE_SINK)
 
 namespace {
 
@@ -34,90 +38,62 @@ GstStaticPadTemplate sinkTemplate = GST_STATIC_PAD_TEMPLATE(
 
 MediaReaderFilter* Impl(GstBaseSink* sink)
 {
-    return MEDIA_READER_SINK(sink)->impl;
-}
-
-// No exception may leave a callback into C: report it as an element error instead.
-void ReportException(GstBaseSink* sink, const char* where)
-{
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: %s", where, error.what()));
-    } catch (...) {
-        GST_ELEMENT_ERROR(sink, CORE, FAILED, (nullptr), ("%s: unknown failure", where));
-    }
+    return KLOVA_MEDIA_READER_SINK(sink)->impl;
 }
 
 GstCaps* QueryCapsTrampoline(GstBaseSink* sink, GstCaps* filter)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->QueryCaps(filter);
-    } catch (...) {
-        ReportException(sink, "caps query");
-    }
-    return gst_caps_new_empty();
+    MediaReaderFilter* impl = Impl(sink);
+    if (!impl)
+        return gst_caps_new_empty();
+    // Null from the filter means "the template caps"; a failure offers nothing.
+    const std::optional<GstCaps*> caps = GuardCallback(
+        GST_ELEMENT(sink), "caps query", [&] { return std::optional(impl->QueryCaps(filter)); }, std::nullopt);
+    return caps ? *caps : gst_caps_new_empty();
 }
 
 gboolean SetCapsTrampoline(GstBaseSink* sink, GstCaps* caps)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->SetCaps(caps);
-    } catch (...) {
-        ReportException(sink, "set caps");
-    }
-    return FALSE;
+    MediaReaderFilter* impl = Impl(sink);
+    return GuardCallback(GST_ELEMENT(sink), "set caps", [&] { return impl ? impl->SetCaps(caps) : FALSE; }, FALSE);
 }
 
 GstFlowReturn RenderTrampoline(GstBaseSink* sink, GstBuffer* buffer)
 {
-    try {
-        if (MediaReaderFilter* impl = Impl(sink))
-            return impl->Render(buffer);
-    } catch (...) {
-        ReportException(sink, "render");
-    }
-    return GST_FLOW_ERROR;
+    MediaReaderFilter* impl = Impl(sink);
+    return GuardCallback(
+        GST_ELEMENT(sink), "render", [&] { return impl ? impl->Render(buffer) : GST_FLOW_ERROR; }, GST_FLOW_ERROR);
 }
 
 gboolean UnlockTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->Unlock();
+        GuardCallback(GST_ELEMENT(sink), "unlock", [&] { impl->Unlock(); });
     return TRUE;
 }
 
 gboolean UnlockStopTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->UnlockStop();
+        GuardCallback(GST_ELEMENT(sink), "unlock stop", [&] { impl->UnlockStop(); });
     return TRUE;
 }
 
 gboolean StopTrampoline(GstBaseSink* sink)
 {
     if (MediaReaderFilter* impl = Impl(sink))
-        impl->Stop();
+        GuardCallback(GST_ELEMENT(sink), "stop", [&] { impl->Stop(); });
     return TRUE;
 }
 
 gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
 {
+    GstPtr<GstEvent> owned(event);  // ours until the base class takes it
     MediaReaderFilter* impl = Impl(sink);
     const GstEventType type = GST_EVENT_TYPE(event);
-    try {
-        if (impl && !impl->BeforeEvent(event)) {
-            gst_event_unref(event);
-            return FALSE;
-        }
-    } catch (...) {
-        ReportException(sink, "event");
-        gst_event_unref(event);
+    if (!GuardCallback(GST_ELEMENT(sink), "event", [&] { return !impl || impl->BeforeEvent(event); }, false))
         return FALSE;
-    }
-    const gboolean handled = GST_BASE_SINK_CLASS(media_reader_sink_parent_class)->event(sink, event);
+    const gboolean handled = GST_BASE_SINK_CLASS(klova_media_reader_sink_parent_class)->event(sink, owned.release());
     if (impl)
         impl->AfterEvent(type, handled);
     return handled;
@@ -125,7 +101,7 @@ gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
 
 }  // namespace
 
-static void media_reader_sink_init(MediaReaderSink* self)
+static void klova_media_reader_sink_init(KlovaMediaReaderSink* self)
 {
     self->impl = new (std::nothrow) MediaReaderFilter(GST_BASE_SINK(self));
     // No clock: samples go out as fast as they are asked for.
@@ -134,15 +110,15 @@ static void media_reader_sink_init(MediaReaderSink* self)
     gst_base_sink_set_last_sample_enabled(GST_BASE_SINK(self), FALSE);
 }
 
-static void media_reader_sink_finalize(GObject* object)
+static void klova_media_reader_sink_finalize(GObject* object)
 {
-    delete MEDIA_READER_SINK(object)->impl;
-    G_OBJECT_CLASS(media_reader_sink_parent_class)->finalize(object);
+    delete KLOVA_MEDIA_READER_SINK(object)->impl;
+    G_OBJECT_CLASS(klova_media_reader_sink_parent_class)->finalize(object);
 }
 
-static void media_reader_sink_class_init(MediaReaderSinkClass* klass)
+static void klova_media_reader_sink_class_init(KlovaMediaReaderSinkClass* klass)
 {
-    G_OBJECT_CLASS(klass)->finalize = media_reader_sink_finalize;
+    G_OBJECT_CLASS(klass)->finalize = klova_media_reader_sink_finalize;
 
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(elementClass, &sinkTemplate);
@@ -167,17 +143,17 @@ bool RegisterMediaReaderSink()
     static std::once_flag once;
     static bool registered = false;
     std::call_once(once, [] {
-        GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "mediareader", 0, "KLOVA MediaReader sink");
-        registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, MEDIA_TYPE_READER_SINK);
+        GST_DEBUG_CATEGORY_INIT(klova_media_reader_debug, "klovamediareader", 0, "KLOVA MediaReader sink");
+        registered = gst_element_register(nullptr, "mediareader", GST_RANK_NONE, KLOVA_TYPE_MEDIA_READER_SINK);
     });
     return registered;
 }
 
 IMediaReaderControl* MediaReaderControlOf(GstElement* element)
 {
-    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, MEDIA_TYPE_READER_SINK))
+    if (!element || !KLOVA_IS_MEDIA_READER_SINK(element))
         return nullptr;
-    return MEDIA_READER_SINK(element)->impl;
+    return KLOVA_MEDIA_READER_SINK(element)->impl;
 }
 
 }  // namespace klova

@@ -1,6 +1,7 @@
 #include "media_in/source_graph.h"
 
 #include "media_in/media_type_caps.h"
+#include "platform/callback_guard.h"
 
 #include <cstring>
 
@@ -276,43 +277,30 @@ GstBusSyncReply SourceGraph::OnBusMessage(GstMessage* message)
     return GST_BUS_DROP;
 }
 
-// The thunks are C callbacks: nothing may be thrown through them.
+// The thunks are C callbacks: nothing may be thrown through them. A failure is logged
+// only; the pipeline goes on without what the callback would have done.
 void SourceGraph::PadAddedThunk(GstElement*, GstPad* pad, gpointer self)
 {
-    try {
-        static_cast<SourceGraph*>(self)->OnPadAdded(pad);
-    } catch (...) {
-        GST_ERROR("failure while linking a decoded stream");
-    }
+    GuardCallback(nullptr, "linking a decoded stream", [&] { static_cast<SourceGraph*>(self)->OnPadAdded(pad); });
 }
 
 void SourceGraph::NoMorePadsThunk(GstElement*, gpointer self)
 {
-    try {
-        static_cast<SourceGraph*>(self)->OnNoMorePads();
-    } catch (...) {
-        GST_ERROR("failure after the last decoded stream");
-    }
+    GuardCallback(nullptr, "ending the decoded streams", [&] { static_cast<SourceGraph*>(self)->OnNoMorePads(); });
 }
 
 int SourceGraph::AutoplugSelectThunk(GstElement*, GstPad*, GstCaps* caps, GstElementFactory* factory, gpointer self)
 {
-    try {
-        return static_cast<SourceGraph*>(self)->OnAutoplugSelect(caps, factory);
-    } catch (...) {
-        GST_ERROR("failure while choosing a decoder");
-        return kAutoplugTry;
-    }
+    return GuardCallback(
+        nullptr, "choosing a decoder",
+        [&] { return static_cast<SourceGraph*>(self)->OnAutoplugSelect(caps, factory); }, kAutoplugTry);
 }
 
 GstBusSyncReply SourceGraph::BusThunk(GstBus*, GstMessage* message, gpointer self)
 {
-    try {
-        return static_cast<SourceGraph*>(self)->OnBusMessage(message);
-    } catch (...) {
-        GST_ERROR("failure while handling a pipeline message");
-        return GST_BUS_DROP;
-    }
+    return GuardCallback(
+        nullptr, "handling a pipeline message", [&] { return static_cast<SourceGraph*>(self)->OnBusMessage(message); },
+        GST_BUS_DROP);
 }
 
 }  // namespace klova

@@ -2,6 +2,7 @@
 
 #include "media_out/audio_chunker.h"
 #include "media_out/writer_proxy_pin.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/audio/audio.h>
 
@@ -76,13 +77,10 @@ GstCaps* AudioWriterProxyFilter::GetCaps(GstCaps* filter) const
     GstAudioInfo info;
     gst_audio_info_set_format(&info, sampleFormat, static_cast<gint>(format_.nSamplesPerSec), format_.nChannels,
                               nullptr);
-    GstCaps* caps = gst_audio_info_to_caps(&info);
-    if (caps && filter) {
-        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(caps);
-        caps = intersection;
-    }
-    return caps ? caps : gst_caps_new_empty();
+    GstPtr<GstCaps> caps = adopt(gst_audio_info_to_caps(&info));
+    if (caps && filter)
+        caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
+    return caps ? caps.release() : gst_caps_new_empty();
 }
 
 bool AudioWriterProxyFilter::SetCaps(GstCaps* caps)
@@ -122,8 +120,15 @@ std::optional<WriterProxyPin::Piece> AudioWriterProxyFilter::CopyInto(const uint
 }  // namespace
 }  // namespace klova
 
-using KlovaAudioWriterProxy = klova::WriterProxyInstance;
-using KlovaAudioWriterProxyClass = klova::WriterProxyInstanceClass;
+G_BEGIN_DECLS
+#define KLOVA_TYPE_AUDIO_WRITER_PROXY (klova_audio_writer_proxy_get_type())
+G_DECLARE_FINAL_TYPE(KlovaAudioWriterProxy, klova_audio_writer_proxy, KLOVA, AUDIO_WRITER_PROXY, GstPushSrc)
+G_END_DECLS
+
+struct _KlovaAudioWriterProxy {
+    GstPushSrc parent;
+    klova::WriterProxyPin* pin;  // owned
+};
 
 G_DEFINE_TYPE(KlovaAudioWriterProxy, klova_audio_writer_proxy, GST_TYPE_PUSH_SRC)
 
@@ -145,7 +150,7 @@ static void klova_audio_writer_proxy_init(KlovaAudioWriterProxy* self)
 
 static void klova_audio_writer_proxy_finalize(GObject* object)
 {
-    delete reinterpret_cast<KlovaAudioWriterProxy*>(object)->pin;
+    delete KLOVA_AUDIO_WRITER_PROXY(object)->pin;
     G_OBJECT_CLASS(klova_audio_writer_proxy_parent_class)->finalize(object);
 }
 
@@ -157,7 +162,7 @@ static void klova_audio_writer_proxy_class_init(KlovaAudioWriterProxyClass* klas
     gst_element_class_set_static_metadata(elementClass, "AudioWriterProxy", "Source/Audio",
                                           "Hands the converter's output audio to the AVI writer pipeline",
                                           "KLOVA Video Converter");
-    klova::WriterProxyPin::InstallCallbacks(GST_PUSH_SRC_CLASS(klass));
+    klova::WriterProxyPin::InstallCallbacks<KLOVA_AUDIO_WRITER_PROXY>(GST_PUSH_SRC_CLASS(klass));
 }
 
 namespace klova {
@@ -165,18 +170,18 @@ namespace klova {
 bool RegisterAudioWriterProxy()
 {
     static const bool registered = [] {
-        GST_DEBUG_CATEGORY_INIT(audio_writer_proxy_debug, "audiowriterproxy", 0, "AudioWriterProxy source");
+        GST_DEBUG_CATEGORY_INIT(audio_writer_proxy_debug, "klovaaudiowriterproxy", 0, "AudioWriterProxy source");
         return gst_element_register(nullptr, kAudioWriterProxyFactory, GST_RANK_NONE,
-                                    klova_audio_writer_proxy_get_type()) == TRUE;
+                                    KLOVA_TYPE_AUDIO_WRITER_PROXY) == TRUE;
     }();
     return registered;
 }
 
 IAudioWriterProxy* GetAudioWriterProxy(GstElement* element)
 {
-    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, klova_audio_writer_proxy_get_type()))
+    if (!element || !KLOVA_IS_AUDIO_WRITER_PROXY(element))
         return nullptr;
-    return static_cast<AudioWriterProxyFilter*>(reinterpret_cast<KlovaAudioWriterProxy*>(element)->pin);
+    return static_cast<AudioWriterProxyFilter*>(KLOVA_AUDIO_WRITER_PROXY(element)->pin);
 }
 
 }  // namespace klova

@@ -49,7 +49,8 @@ GstPtr<GstElement> Held(GstElement* element)
 
 }  // namespace
 
-AviWriter::AviWriter(const EncoderConfigStore& encoderConfigs) : encoderConfigs_(encoderConfigs)
+AviWriter::AviWriter(const EncoderConfigStore& encoderConfigs, AviCompression compression)
+    : encoderConfigs_(encoderConfigs), compression_(std::move(compression))
 {
     InitDebugCategory();
     if (!gst_is_initialized() || !RegisterVideoWriterProxy() || !RegisterAudioWriterProxy())
@@ -71,6 +72,15 @@ AviWriter::~AviWriter()
     gst_element_set_state(graph_.get(), GST_STATE_NULL);
     GstPtr<GstBus> bus = adopt(gst_element_get_bus(graph_.get()));
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
+}
+
+void AviWriter::Open(const std::string& path, const OutputFormat& format)
+{
+    SetVideoFormat(compression_.videoSettings, format.frameRate, format.width, format.height,
+                   compression_.videoCodecName);
+    OpenFile(path);
+    if (format.audio)
+        AddAudioStream(*format.audio, format.frameRate, compression_.audioCodecName);
 }
 
 void AviWriter::SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double frameRate, int32_t width,
@@ -308,10 +318,10 @@ GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer s
         GError* error = nullptr;
         gchar* debug = nullptr;
         gst_message_parse_error(message, &error, &debug);
+        const GstPtr<GError> ownedError(error);
+        const GstPtr<gchar> ownedDebug(debug);
         GST_WARNING("error from %s: %s (%s)", GST_MESSAGE_SRC_NAME(message), error ? error->message : "",
                     debug ? debug : "");
-        g_clear_error(&error);
-        g_free(debug);
         {
             std::lock_guard guard(writer->busLock_);
             if (writer->graphResult_ >= 0)

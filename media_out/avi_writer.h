@@ -4,12 +4,13 @@
 // completes the file. With an encoder on both streams it is the equivalent of
 //   videowriterproxy ! queue ! [videoconvert !] encoder ! queue ! avimux name=mux
 //     ! filesink   audiowriterproxy ! queue ! [audioconvert ! audioresample !] encoder ! mux.
-// All operations run on the engine thread.
+// The AVI side of OutputWriter. All operations run on the engine thread.
 #pragma once
 
 #include "codecs/encoder_config_store.h"
 #include "media_out/audio_writer_proxy.h"
 #include "media_out/graph_linker.h"
+#include "media_out/output_writer.h"
 #include "media_out/video_writer_proxy.h"
 #include "platform/gst_ptr.h"
 #include "platform/media_types.h"
@@ -24,14 +25,30 @@
 
 namespace klova {
 
-class AviWriter {
+// The compressors of the file a writer opens through OutputWriter::Open, as
+// SetVideoFormat and AddAudioStream take them.
+struct AviCompression {
+    AVICOMPRESSOPTIONS videoSettings{};
+    std::string videoCodecName;
+    std::string audioCodecName;
+};
+
+class AviWriter final : public OutputWriter {
 public:
     // The store is borrowed and must outlive the writer. Throws CMyException code 1 when
     // the pipeline cannot be made.
-    explicit AviWriter(const EncoderConfigStore& encoderConfigs);
-    virtual ~AviWriter();
+    explicit AviWriter(const EncoderConfigStore& encoderConfigs, AviCompression compression = {});
+    ~AviWriter() override;
     AviWriter(const AviWriter&) = delete;
     AviWriter& operator=(const AviWriter&) = delete;
+
+    // OutputWriter: SetVideoFormat with the compression given at construction, OpenFile,
+    // and AddAudioStream when the format has audio; throws what they throw. The writes
+    // and End are WriteVideo and WriteAudio below, End their end call.
+    void Open(const std::string& path, const OutputFormat& format) override;
+    bool WriteVideo(const uint8_t* frame) override { return WriteVideo(frame, nullptr); }
+    bool WriteAudio(const uint8_t* chunk) override { return WriteAudio(chunk, nullptr); }
+    bool End() override { return Succeeded(EndOfOutput()); }
 
     // Before OpenFile. The codec name is a friendly name, or "" or "<Uncompressed>" for
     // no encoder. Of the options, dwQuality (0..10000) and dwKeyFrameEvery (with
@@ -56,8 +73,8 @@ public:
     // waits until the file is complete; the end call returns false when anything failed
     // along the way, including the completion of the file. A false result means the
     // writer is finished: close it.
-    bool WriteVideo(const uint8_t* frame, HRESULT* result = nullptr);
-    bool WriteAudio(const uint8_t* chunk, HRESULT* result = nullptr);
+    bool WriteVideo(const uint8_t* frame, HRESULT* result);
+    bool WriteAudio(const uint8_t* chunk, HRESULT* result);
 
     // Creates the encoder of that friendly name with the settings remembered for it, and
     // adds it to the pipeline under its friendly name. Throws code 5 when no listed
@@ -81,6 +98,7 @@ private:
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self) noexcept;
 
     const EncoderConfigStore& encoderConfigs_;
+    const AviCompression compression_;
 
     AVICOMPRESSOPTIONS videoSettings_;
     double frameRate_ = 15.0;

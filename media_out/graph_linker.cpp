@@ -91,12 +91,9 @@ GstPtr<GstPad> RequestPad(GstElement* element, GstPadDirection direction, const 
 
 void ReleaseIfRequested(GstElement* element, GstPad* pad)
 {
-    GstPadTemplate* padTemplate = gst_pad_get_pad_template(pad);
-    if (!padTemplate)
-        return;
-    if (GST_PAD_TEMPLATE_PRESENCE(padTemplate) == GST_PAD_REQUEST)
+    const GstPtr<GstPadTemplate> padTemplate = adopt(gst_pad_get_pad_template(pad));
+    if (padTemplate && GST_PAD_TEMPLATE_PRESENCE(padTemplate.get()) == GST_PAD_REQUEST)
         gst_element_release_request_pad(element, pad);
-    gst_object_unref(padTemplate);
 }
 
 }  // namespace
@@ -120,14 +117,12 @@ bool GraphLinker::Add(GstElement* element, const std::string& name)
 GstElement* GraphLinker::Create(const char* factory, const std::string& name)
 {
     InitDebugCategory();
-    GstElement* element = gst_element_factory_make(factory, nullptr);
+    const GstPtr<GstElement> element = MakeElement(factory);
     if (!element)
         ThrowOpenFailed(std::string("cannot create ") + factory);
-    if (!Add(element, name)) {
-        gst_object_unref(gst_object_ref_sink(element));
+    if (!Add(element.get(), name))
         ThrowOpenFailed("cannot add " + name);
-    }
-    return element;
+    return element.get();  // the graph holds it
 }
 
 void GraphLinker::Connect(GstElement* from, GstElement* to, MediaKind kind)
@@ -159,16 +154,14 @@ void GraphLinker::Connect(GstElement* from, GstElement* to, MediaKind kind)
     std::vector<GstElement*> chain;
     bool linked = !converters.empty();
     for (const char* factory : converters) {
-        GstElement* converter = gst_element_factory_make(factory, nullptr);
-        if (!converter || !gst_bin_add(graph_, converter)) {
-            if (converter)
-                gst_object_unref(gst_object_ref_sink(converter));
+        const GstPtr<GstElement> converter = MakeElement(factory);
+        if (!converter || !gst_bin_add(graph_, converter.get())) {
             linked = false;
             break;
         }
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(converter), "n-threads"))
-            g_object_set(converter, "n-threads", 0u, nullptr);  // one per core
-        chain.push_back(converter);
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(converter.get()), "n-threads"))
+            g_object_set(converter.get(), "n-threads", 0u, nullptr);  // one per core
+        chain.push_back(converter.get());  // the graph holds it
     }
     if (linked) {
         GstPtr<GstPad> first = adopt(gst_element_get_static_pad(chain.front(), "sink"));

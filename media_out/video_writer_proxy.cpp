@@ -2,6 +2,7 @@
 
 #include "media_out/writer_proxy_pin.h"
 #include "platform/frame_rate_fraction.h"
+#include "platform/gst_ptr.h"
 
 #include <gst/video/video.h>
 
@@ -75,15 +76,12 @@ GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
     const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
     if (bitCount_ != 24 || width_ <= 0 || height_ <= 0 || rate.numerator <= 0)
         return gst_caps_new_empty();
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, width_,
-                                        "height", G_TYPE_INT, height_, "framerate", GST_TYPE_FRACTION,
-                                        rate.numerator, rate.denominator, nullptr);
-    if (filter) {
-        GstCaps* intersection = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
-        gst_caps_unref(caps);
-        caps = intersection;
-    }
-    return caps;
+    GstPtr<GstCaps> caps = adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                                                     width_, "height", G_TYPE_INT, height_, "framerate",
+                                                     GST_TYPE_FRACTION, rate.numerator, rate.denominator, nullptr));
+    if (filter)
+        caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
+    return caps.release();
 }
 
 bool VideoWriterProxyFilter::SetCaps(GstCaps* caps)
@@ -124,8 +122,15 @@ std::optional<WriterProxyPin::Piece> VideoWriterProxyFilter::CopyInto(const uint
 }  // namespace
 }  // namespace klova
 
-using KlovaVideoWriterProxy = klova::WriterProxyInstance;
-using KlovaVideoWriterProxyClass = klova::WriterProxyInstanceClass;
+G_BEGIN_DECLS
+#define KLOVA_TYPE_VIDEO_WRITER_PROXY (klova_video_writer_proxy_get_type())
+G_DECLARE_FINAL_TYPE(KlovaVideoWriterProxy, klova_video_writer_proxy, KLOVA, VIDEO_WRITER_PROXY, GstPushSrc)
+G_END_DECLS
+
+struct _KlovaVideoWriterProxy {
+    GstPushSrc parent;
+    klova::WriterProxyPin* pin;  // owned
+};
 
 G_DEFINE_TYPE(KlovaVideoWriterProxy, klova_video_writer_proxy, GST_TYPE_PUSH_SRC)
 
@@ -147,7 +152,7 @@ static void klova_video_writer_proxy_init(KlovaVideoWriterProxy* self)
 
 static void klova_video_writer_proxy_finalize(GObject* object)
 {
-    delete reinterpret_cast<KlovaVideoWriterProxy*>(object)->pin;
+    delete KLOVA_VIDEO_WRITER_PROXY(object)->pin;
     G_OBJECT_CLASS(klova_video_writer_proxy_parent_class)->finalize(object);
 }
 
@@ -159,7 +164,7 @@ static void klova_video_writer_proxy_class_init(KlovaVideoWriterProxyClass* klas
     gst_element_class_set_static_metadata(elementClass, "VideoWriterProxy", "Source/Video",
                                           "Hands the converter's output frames to the AVI writer pipeline",
                                           "KLOVA Video Converter");
-    klova::WriterProxyPin::InstallCallbacks(GST_PUSH_SRC_CLASS(klass));
+    klova::WriterProxyPin::InstallCallbacks<KLOVA_VIDEO_WRITER_PROXY>(GST_PUSH_SRC_CLASS(klass));
 }
 
 namespace klova {
@@ -167,18 +172,18 @@ namespace klova {
 bool RegisterVideoWriterProxy()
 {
     static const bool registered = [] {
-        GST_DEBUG_CATEGORY_INIT(video_writer_proxy_debug, "videowriterproxy", 0, "VideoWriterProxy source");
+        GST_DEBUG_CATEGORY_INIT(video_writer_proxy_debug, "klovavideowriterproxy", 0, "VideoWriterProxy source");
         return gst_element_register(nullptr, kVideoWriterProxyFactory, GST_RANK_NONE,
-                                    klova_video_writer_proxy_get_type()) == TRUE;
+                                    KLOVA_TYPE_VIDEO_WRITER_PROXY) == TRUE;
     }();
     return registered;
 }
 
 IVideoWriterProxy* GetVideoWriterProxy(GstElement* element)
 {
-    if (!element || !G_TYPE_CHECK_INSTANCE_TYPE(element, klova_video_writer_proxy_get_type()))
+    if (!element || !KLOVA_IS_VIDEO_WRITER_PROXY(element))
         return nullptr;
-    return static_cast<VideoWriterProxyFilter*>(reinterpret_cast<KlovaVideoWriterProxy*>(element)->pin);
+    return static_cast<VideoWriterProxyFilter*>(KLOVA_VIDEO_WRITER_PROXY(element)->pin);
 }
 
 }  // namespace klova

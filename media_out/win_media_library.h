@@ -4,6 +4,7 @@
 // creates no writers, which only disables WMV output.
 #pragma once
 
+#include "asfout/win_media_writer.h"
 #include "media_out/win_media_writer_ptr.h"
 
 #include <memory>

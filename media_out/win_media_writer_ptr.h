@@ -1,12 +1,13 @@
 // An owning handle for one IWinMediaWriter: Release on destruction. It also keeps the
 // library that made the writer loaded, so the writer's code cannot be unmapped while
-// the writer lives, whatever order the owners are destroyed in.
+// the writer lives, whatever order the owners are destroyed in. Calling the writer needs
+// the library's interface header; holding one does not.
 #pragma once
-
-#include "asfout/win_media_writer.h"
 
 #include <memory>
 #include <utility>
+
+struct IWinMediaWriter;
 
 namespace klova {
 
@@ -41,12 +42,7 @@ public:
 
     // Releases the writer (for a writer being written, that completes its file), then
     // lets go of the library.
-    void reset()
-    {
-        if (writer_)
-            std::exchange(writer_, nullptr)->Release();
-        library_.reset();
-    }
+    void reset();
 
 private:
     std::shared_ptr<const void> library_;  // declared first: outlives writer_ in every path

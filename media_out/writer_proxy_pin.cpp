@@ -1,7 +1,5 @@
 #include "media_out/writer_proxy_pin.h"
 
-#include <exception>
-
 GST_DEBUG_CATEGORY_STATIC(writer_proxy_pin_debug);
 #define GST_CAT_DEFAULT writer_proxy_pin_debug
 
@@ -18,80 +16,7 @@ void InitDebugCategory()
     (void)initialised;
 }
 
-WriterProxyPin* Pin(gpointer element)
-{
-    return reinterpret_cast<WriterProxyInstance*>(element)->pin;
-}
-
-// Trampolines: no exception leaves a C callback.
-template <typename Call>
-auto Guarded(GstBaseSrc* element, Call&& call, decltype(call()) failure) noexcept -> decltype(call())
-{
-    try {
-        return call();
-    } catch (const std::exception& error) {
-        GST_ELEMENT_ERROR(element, CORE, FAILED, (nullptr), ("%s", error.what()));
-    } catch (...) {
-        GST_ELEMENT_ERROR(element, CORE, FAILED, (nullptr), ("unknown failure"));
-    }
-    return failure;
-}
-
-GstCaps* GetCapsCallback(GstBaseSrc* element, GstCaps* filter)
-{
-    return Guarded(element, [&] { return Pin(element)->GetCaps(filter); }, static_cast<GstCaps*>(nullptr));
-}
-
-gboolean SetCapsCallback(GstBaseSrc* element, GstCaps* caps)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->SetCaps(caps)); }, FALSE);
-}
-
-gboolean DecideAllocationCallback(GstBaseSrc* element, GstQuery* query)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->DecideAllocation(query)); }, FALSE);
-}
-
-gboolean StartCallback(GstBaseSrc* element)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Start()); }, FALSE);
-}
-
-gboolean StopCallback(GstBaseSrc* element)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Stop()); }, FALSE);
-}
-
-gboolean UnlockCallback(GstBaseSrc* element)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->Unlock()); }, FALSE);
-}
-
-gboolean UnlockStopCallback(GstBaseSrc* element)
-{
-    return Guarded(element, [&] { return static_cast<gboolean>(Pin(element)->UnlockStop()); }, FALSE);
-}
-
-GstFlowReturn FillCallback(GstPushSrc* source, GstBuffer* buffer)
-{
-    auto* element = GST_BASE_SRC(source);
-    return Guarded(element, [&] { return Pin(element)->Fill(buffer); }, GST_FLOW_ERROR);
-}
-
 }  // namespace
-
-void WriterProxyPin::InstallCallbacks(GstPushSrcClass* klass)
-{
-    auto* baseClass = GST_BASE_SRC_CLASS(klass);
-    baseClass->get_caps = GetCapsCallback;
-    baseClass->set_caps = SetCapsCallback;
-    baseClass->decide_allocation = DecideAllocationCallback;
-    baseClass->start = StartCallback;
-    baseClass->stop = StopCallback;
-    baseClass->unlock = UnlockCallback;
-    baseClass->unlock_stop = UnlockStopCallback;
-    klass->fill = FillCallback;
-}
 
 WriterProxyPin::WriterProxyPin(GstBaseSrc* element) : element_(element)
 {
@@ -143,18 +68,19 @@ bool WriterProxyPin::DecideAllocation(GstQuery* query)
     if (!caps || size == 0)
         return false;
 
-    GstAllocator* allocator = nullptr;
+    GstPtr<GstAllocator> allocator;
     GstAllocationParams params;
     gst_allocation_params_init(&params);
-    if (gst_query_get_n_allocation_params(query) > 0)
-        gst_query_parse_nth_allocation_param(query, 0, &allocator, &params);
+    if (gst_query_get_n_allocation_params(query) > 0) {
+        GstAllocator* proposed = nullptr;
+        gst_query_parse_nth_allocation_param(query, 0, &proposed, &params);
+        allocator = adopt(proposed);
+    }
 
     GstPtr<GstBufferPool> pool = adopt(gst_buffer_pool_new());
     GstStructure* config = gst_buffer_pool_get_config(pool.get());
     gst_buffer_pool_config_set_params(config, caps, size, 2, 0);
-    gst_buffer_pool_config_set_allocator(config, allocator, &params);
-    if (allocator)
-        gst_object_unref(allocator);
+    gst_buffer_pool_config_set_allocator(config, allocator.get(), &params);
     if (!gst_buffer_pool_set_config(pool.get(), config)) {
         GST_ERROR_OBJECT(element_, "buffer pool of %u bytes refused its configuration", size);
         return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "media_out/writer_handoff.h"
+#include "platform/callback_guard.h"
 #include "platform/gst_ptr.h"
 #include "platform/media_types.h"
 
@@ -24,7 +25,9 @@ public:
     WriterProxyPin& operator=(const WriterProxyPin&) = delete;
 
     // Points the element class's virtual methods at trampolines into the pin, which
-    // catch every exception. The element's instance is a WriterProxyInstance.
+    // catch every exception. ToInstance is the element type's cast (KLOVA_..._PROXY);
+    // its instance holds the pin in its member `pin`.
+    template <auto ToInstance>
     static void InstallCallbacks(GstPushSrcClass* klass);
 
     // The caps offered (from the settings), the caps fixed, one buffer filled.
@@ -77,14 +80,41 @@ private:
     gulong errorHandler_ = 0;
 };
 
-// Instance memory of both writer proxy elements: zero-filled and never constructed, so
-// it holds one pointer to the C++ object that owns the real state.
-struct WriterProxyInstance {
-    GstPushSrc parent;
-    WriterProxyPin* pin;
-};
-struct WriterProxyInstanceClass {
-    GstPushSrcClass parent_class;
-};
+// The element's instance memory is zero-filled and never constructed: it holds one
+// pointer to the pin, which owns the real state.
+template <auto ToInstance>
+void WriterProxyPin::InstallCallbacks(GstPushSrcClass* klass)
+{
+    static constexpr auto pin = [](gpointer element) -> WriterProxyPin* { return ToInstance(element)->pin; };
+    GstBaseSrcClass* baseClass = GST_BASE_SRC_CLASS(klass);
+    baseClass->get_caps = [](GstBaseSrc* element, GstCaps* filter) -> GstCaps* {
+        return GuardCallback(GST_ELEMENT(element), "caps query", [&] { return pin(element)->GetCaps(filter); },
+                             nullptr);
+    };
+    baseClass->set_caps = [](GstBaseSrc* element, GstCaps* caps) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "set caps", [&] { return gboolean(pin(element)->SetCaps(caps)); },
+                             FALSE);
+    };
+    baseClass->decide_allocation = [](GstBaseSrc* element, GstQuery* query) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "allocation",
+                             [&] { return gboolean(pin(element)->DecideAllocation(query)); }, FALSE);
+    };
+    baseClass->start = [](GstBaseSrc* element) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "start", [&] { return gboolean(pin(element)->Start()); }, FALSE);
+    };
+    baseClass->stop = [](GstBaseSrc* element) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "stop", [&] { return gboolean(pin(element)->Stop()); }, FALSE);
+    };
+    baseClass->unlock = [](GstBaseSrc* element) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "unlock", [&] { return gboolean(pin(element)->Unlock()); }, FALSE);
+    };
+    baseClass->unlock_stop = [](GstBaseSrc* element) -> gboolean {
+        return GuardCallback(GST_ELEMENT(element), "unlock stop", [&] { return gboolean(pin(element)->UnlockStop()); },
+                             FALSE);
+    };
+    klass->fill = [](GstPushSrc* element, GstBuffer* buffer) -> GstFlowReturn {
+        return GuardCallback(GST_ELEMENT(element), "fill", [&] { return pin(element)->Fill(buffer); }, GST_FLOW_ERROR);
+    };
+}
 
 }  // namespace klova

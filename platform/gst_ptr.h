@@ -47,9 +47,20 @@ template <>
 struct GstUnref<gchar> {
     void operator()(gchar* p) const noexcept { g_free(p); }
 };
+template <>
+struct GstUnref<GTypeClass> {
+    void operator()(GTypeClass* p) const noexcept { g_type_class_unref(p); }
+};
 
 template <typename T>
 using GstPtr = std::unique_ptr<T, GstUnref<T>>;
+
+// A list of plugin features as the registry hands it out: the list and the features go
+// together.
+struct PluginFeatureListFree {
+    void operator()(GList* p) const noexcept { gst_plugin_feature_list_free(p); }
+};
+using PluginFeatureListPtr = std::unique_ptr<GList, PluginFeatureListFree>;
 
 // Takes a transfer-full result.
 template <typename T>

@@ -6,6 +6,7 @@
 #include "platform/unicode_text.h"
 #include "tests/asfout/synthetic_media.h"
 #include "tests/asfout/wmv_test_writer.h"
+#include "tests/support/test_names.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +83,8 @@ TEST_P(BuiltInProfileFile, TenSecondsBecomeAPlayableFileAtTheProfilesRate)
     ExpectGoodFile(file, job, expected.videoCodec, expected.audioCodec, expected.videoKbps, 320, 240);
 }
 
-INSTANTIATE_TEST_SUITE_P(EachProfile, BuiltInProfileFile, testing::Range<size_t>(0, 7));
+INSTANTIATE_TEST_SUITE_P(EachProfile, BuiltInProfileFile, testing::Range<size_t>(0, 7),
+                         [](const auto& info) { return TestNameOf(ExpectedProfiles().at(info.param).name); });
 
 std::string PrxText(int videoBitRate, const std::string& videoSubtype, const std::string& audioSubtype)
 {

@@ -3,6 +3,7 @@
 #include "asfout/asf_error.h"
 #include "tests/asfout/capturing_sink.h"
 #include "tests/asfout/synthetic_media.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +81,12 @@ struct LayoutCase {
     int outputRate;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* out)
+{
+    *out << c.format.channels << " ch " << c.format.samplesPerSec << " Hz " << c.format.bitsPerSample << " bit"
+         << (c.format.formatTag == 3 ? " float" : "");
+}
+
 class AudioEncoderLayout : public testing::TestWithParam<LayoutCase> {};
 
 TEST_P(AudioEncoderLayout, ConvertsToWhatTheCodecTakesAndKeepsTheDuration)
@@ -105,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, AudioEncoderLayout,
                                          LayoutCase{Pcm(6, 48000, 16), 2, 48000}, LayoutCase{Pcm(2, 96000, 16), 2, 48000},
                                          LayoutCase{Pcm(2, 88200, 16), 2, 44100}, LayoutCase{Pcm(1, 4000, 16), 1, 8000},
                                          LayoutCase{Pcm(2, 32000, 32), 2, 32000},
-                                         LayoutCase{Pcm(2, 44100, 32, 3), 2, 44100}));
+                                         LayoutCase{Pcm(2, 44100, 32, 3), 2, 44100}),
+                         klova::test::PrintedName());
 
 TEST(AudioEncoder, RefusesFormatsItCannotRead)
 {

@@ -1,5 +1,7 @@
 #include "asfout/prx_profile_reader.h"
 
+#include "tests/support/test_names.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -69,6 +71,12 @@ struct VersionCase {
     int32_t audioVersion;
 };
 
+void PrintTo(const VersionCase& c, std::ostream* out)
+{
+    *out << "video " << (c.videoSubtype.empty() ? "none" : c.videoSubtype) << " audio "
+         << (c.audioSubtype.empty() ? "none" : c.audioSubtype);
+}
+
 class PrxCodecVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(PrxCodecVersion, FollowsTheMediaSubtype)
@@ -90,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                     VersionCase{"wmv2", "0x0161", 8, 2},
                     // Newer family members fall back to the newest version written here.
                     VersionCase{"{33564D57-0000-0010-8000-00AA00389B71}", "{00000162-0000-0010-8000-00AA00389B71}", 8, 2},
-                    VersionCase{"", "", 8, 2}));
+                    VersionCase{"", "", 8, 2}),
+    klova::test::PrintedName());
 
 TEST(ReadPrxProfile, FillsDefaultsAndKeepsValuesInRange)
 {
@@ -141,25 +150,41 @@ TEST(ReadPrxProfile, MajorTypesMayBeWords)
     EXPECT_EQ(profile->audio->bitRate, 64'000);
 }
 
-class UnusableProfile : public testing::TestWithParam<std::string> {};
+struct UnusableCase {
+    const char* name;
+    std::string text;
+};
 
-TEST_P(UnusableProfile, IsNotRead) { EXPECT_FALSE(ReadPrxProfile(Wide(GetParam()))) << GetParam(); }
+void PrintTo(const UnusableCase& c, std::ostream* out) { *out << c.name; }
+
+class UnusableProfile : public testing::TestWithParam<UnusableCase> {};
+
+TEST_P(UnusableProfile, IsNotRead) { EXPECT_FALSE(ReadPrxProfile(Wide(GetParam().text))) << GetParam().text; }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, UnusableProfile,
-    testing::Values("", "Broadband (384 Kbps)", "<profile/>", "<notaprofile><streamconfig majortype='video' bitrate='1000'/></notaprofile>",
-                    "<profile></profile>", "<profile><streamconfig majortype='audio' bitrate='64000'/></profile>",
-                    "<profile><streamconfig majortype='video'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='0'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='300k'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='-300000'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='100000001'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='99999999999999999999999'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='300000' bufferwindow='soon'/></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='300000'><videomediaprops quality='high'/></streamconfig></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='300000'><streamconfig majortype='video' bitrate='1'/></streamconfig></profile>",
-                    "<profile><streamconfig majortype='video' bitrate='300000'/>",
-                    "<profile><streamconfig majortype='video' bitrate='300000'></profile>"));
+    testing::Values(
+        UnusableCase{"EmptyText", ""}, UnusableCase{"ProfileNameInsteadOfText", "Broadband (384 Kbps)"},
+        UnusableCase{"EmptyProfile", "<profile/>"},
+        UnusableCase{"OtherRootElement", "<notaprofile><streamconfig majortype='video' bitrate='1000'/></notaprofile>"},
+        UnusableCase{"NoStreams", "<profile></profile>"},
+        UnusableCase{"AudioOnly", "<profile><streamconfig majortype='audio' bitrate='64000'/></profile>"},
+        UnusableCase{"VideoWithoutBitRate", "<profile><streamconfig majortype='video'/></profile>"},
+        UnusableCase{"ZeroBitRate", "<profile><streamconfig majortype='video' bitrate='0'/></profile>"},
+        UnusableCase{"BitRateWithAUnit", "<profile><streamconfig majortype='video' bitrate='300k'/></profile>"},
+        UnusableCase{"NegativeBitRate", "<profile><streamconfig majortype='video' bitrate='-300000'/></profile>"},
+        UnusableCase{"BitRateTooHigh", "<profile><streamconfig majortype='video' bitrate='100000001'/></profile>"},
+        UnusableCase{"BitRateBeyondAnyInteger",
+                     "<profile><streamconfig majortype='video' bitrate='99999999999999999999999'/></profile>"},
+        UnusableCase{"BufferWindowNotANumber",
+                     "<profile><streamconfig majortype='video' bitrate='300000' bufferwindow='soon'/></profile>"},
+        UnusableCase{"QualityNotANumber", "<profile><streamconfig majortype='video' bitrate='300000'><videomediaprops "
+                                          "quality='high'/></streamconfig></profile>"},
+        UnusableCase{"StreamInsideAStream", "<profile><streamconfig majortype='video' bitrate='300000'><streamconfig "
+                                            "majortype='video' bitrate='1'/></streamconfig></profile>"},
+        UnusableCase{"ProfileNotClosed", "<profile><streamconfig majortype='video' bitrate='300000'/>"},
+        UnusableCase{"StreamNotClosed", "<profile><streamconfig majortype='video' bitrate='300000'></profile>"}),
+    klova::test::PrintedName());
 
 TEST(ReadPrxProfile, SurvivesTruncationAndRandomText)
 {

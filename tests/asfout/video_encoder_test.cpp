@@ -3,6 +3,7 @@
 #include "asfout/asf_error.h"
 #include "tests/asfout/capturing_sink.h"
 #include "tests/asfout/synthetic_media.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,8 @@ struct SizeCase {
     int codedHeight;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* out) { *out << c.width << "x" << c.height; }
+
 class VideoEncoderSize : public testing::TestWithParam<SizeCase> {};
 
 TEST_P(VideoEncoderSize, EncodesEverySizeAtAnEvenSize)
@@ -65,7 +68,8 @@ TEST_P(VideoEncoderSize, EncodesEverySizeAtAnEvenSize)
 INSTANTIATE_TEST_SUITE_P(Sizes, VideoEncoderSize,
                          testing::Values(SizeCase{320, 240, 320, 240}, SizeCase{321, 241, 320, 240},
                                          SizeCase{1, 1, 2, 2}, SizeCase{2, 3, 2, 2}, SizeCase{17, 9, 16, 8},
-                                         SizeCase{1, 240, 2, 240}, SizeCase{176, 1, 176, 2}));
+                                         SizeCase{1, 240, 2, 240}, SizeCase{176, 1, 176, 2}),
+                         klova::test::PrintedName());
 
 TEST(VideoEncoder, StampsFramesInTheFrameRateAndSpacesKeyFramesByTheProfile)
 {

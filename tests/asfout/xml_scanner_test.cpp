@@ -1,5 +1,7 @@
 #include "asfout/xml_scanner.h"
 
+#include "tests/support/test_names.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,24 +84,47 @@ TEST(XmlScanner, AttributesBelongToTheLastStartTagOnly)
     EXPECT_EQ(scanner.Attribute("x"), std::nullopt);
 }
 
-class MalformedXml : public testing::TestWithParam<std::u16string> {};
+struct MalformedCase {
+    const char* name;
+    const char16_t* text;
+};
+
+void PrintTo(const MalformedCase& c, std::ostream* out) { *out << c.name; }
+
+class MalformedXml : public testing::TestWithParam<MalformedCase> {};
 
 TEST_P(MalformedXml, EndsInMalformedAndStaysThere)
 {
-    const std::vector<std::string> tags = Scan(GetParam());
+    const std::vector<std::string> tags = Scan(GetParam().text);
     ASSERT_FALSE(tags.empty());
     EXPECT_EQ(tags.back(), "malformed");
-    XmlScanner scanner(GetParam());
+    XmlScanner scanner(GetParam().text);
     while (scanner.Next() != Token::Malformed) {
     }
     EXPECT_EQ(scanner.Next(), Token::Malformed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, MalformedXml,
-                         testing::Values(u"<a>", u"<a></b>", u"</a>", u"<a></a></a>", u"<a x=1/>", u"<a x='1/>",
-                                         u"<a x='<'/>", u"<a x='1'y='2'/>", u"<a x/>", u"<a x=/>", u"<!-- open",
-                                         u"<?pi", u"<![CDATA[ open", u"<a", u"<>", u"< a/>", u"<!DOCTYPE [ >",
-                                         u"<a><b></a></b>", u"<a/ >"));
+                         testing::Values(MalformedCase{"UnclosedElement", u"<a>"},
+                                         MalformedCase{"MismatchedEndTag", u"<a></b>"},
+                                         MalformedCase{"EndTagWithoutStart", u"</a>"},
+                                         MalformedCase{"EndTagAfterTheRoot", u"<a></a></a>"},
+                                         MalformedCase{"UnquotedValue", u"<a x=1/>"},
+                                         MalformedCase{"UnterminatedValue", u"<a x='1/>"},
+                                         MalformedCase{"LessThanInAValue", u"<a x='<'/>"},
+                                         MalformedCase{"NoSpaceBetweenAttributes", u"<a x='1'y='2'/>"},
+                                         MalformedCase{"AttributeWithoutValue", u"<a x/>"},
+                                         MalformedCase{"EqualsWithoutValue", u"<a x=/>"},
+                                         MalformedCase{"UnterminatedComment", u"<!-- open"},
+                                         MalformedCase{"UnterminatedProcessingInstruction", u"<?pi"},
+                                         MalformedCase{"UnterminatedCdata", u"<![CDATA[ open"},
+                                         MalformedCase{"UnterminatedStartTag", u"<a"},
+                                         MalformedCase{"EmptyTag", u"<>"},
+                                         MalformedCase{"SpaceBeforeTheName", u"< a/>"},
+                                         MalformedCase{"UnterminatedDoctype", u"<!DOCTYPE [ >"},
+                                         MalformedCase{"CrossedElements", u"<a><b></a></b>"},
+                                         MalformedCase{"SpaceInsideTheEmptyElementEnd", u"<a/ >"}),
+                         klova::test::PrintedName());
 
 TEST(XmlScanner, EveryPrefixOfADocumentIsScannedSafely)
 {

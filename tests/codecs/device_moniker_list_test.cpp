@@ -1,6 +1,7 @@
 // The compressor lists: contents, order, and lookup by friendly name.
 #include "codecs/avi_encoder_check.h"
 #include "codecs/device_moniker_list.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -9,14 +10,20 @@
 #include <vector>
 
 namespace klova {
+
+// Found by the test framework next to the category's own namespace.
+void PrintTo(CompressorCategory category, std::ostream* out)
+{
+    *out << (category == CompressorCategory::Video ? "Video" : "Audio");
+}
+
 namespace {
 
 constexpr const char* kMpeg4Name = "libav MPEG-4 part 2 encoder";
 
 std::vector<std::string> FriendlyNames(const DeviceMonikerList& list)
 {
-    int32_t count = 0;
-    list.GetCount(&count);
+    const int32_t count = list.GetCount();
     std::vector<std::string> names(count);
     for (int32_t i = 0; i < count; ++i)
         EXPECT_EQ(list.GetFriendlyName(i, &names[i]), S_OK);
@@ -39,8 +46,7 @@ class CompressorListTest : public ::testing::TestWithParam<CompressorCategory> {
 TEST_P(CompressorListTest, HoldsOnlyEncodersTheMuxerStoresInRankThenNameOrder)
 {
     DeviceMonikerList list(GetParam());
-    int32_t count = 0;
-    list.GetCount(&count);
+    const int32_t count = list.GetCount();
     ASSERT_GT(count, 0);
     GstPtr<GstCaps> muxerCaps = MuxerCaps(GetParam() == CompressorCategory::Video ? "video_%u" : "audio_%u");
     ASSERT_TRUE(muxerCaps);
@@ -72,7 +78,7 @@ TEST_P(CompressorListTest, HoldsOnlyEncodersTheMuxerStoresInRankThenNameOrder)
 
 INSTANTIATE_TEST_SUITE_P(Categories, CompressorListTest,
                          ::testing::Values(CompressorCategory::Video, CompressorCategory::Audio),
-                         [](const auto& info) { return info.param == CompressorCategory::Video ? "Video" : "Audio"; });
+                         test::PrintedName());
 
 TEST(DeviceMonikerList, LeavesOutEncodersTheMuxerCannotStoreOrThatCannotStart)
 {
@@ -97,16 +103,14 @@ TEST(DeviceMonikerList, LeavesOutEncodersTheMuxerCannotStoreOrThatCannotStart)
 TEST(DeviceMonikerList, FindsNamesExactlyAndCaseSensitively)
 {
     DeviceMonikerList list(CompressorCategory::Video);
-    int32_t index = -2;
-    list.FindByName(kMpeg4Name, &index);
+    const int32_t index = list.FindByName(kMpeg4Name);
     ASSERT_GE(index, 0);
     std::string name;
     EXPECT_EQ(list.GetFriendlyName(index, &name), S_OK);
     EXPECT_EQ(name, kMpeg4Name);
 
     for (const char* other : {"libav mpeg-4 part 2 encoder", "libav MPEG-4 part 2", "libav MPEG-4 part 2 encoder ", ""}) {
-        list.FindByName(other, &index);
-        EXPECT_EQ(index, -1) << '"' << other << '"';
+        EXPECT_EQ(list.FindByName(other), -1) << '"' << other << '"';
     }
 }
 
@@ -118,8 +122,7 @@ TEST(DeviceMonikerList, SameFriendlyNameFindsTheFirstInListOrder)
         std::map<std::string, int32_t> first;
         for (int32_t i = 0; i < static_cast<int32_t>(names.size()); ++i) {
             if (!first.emplace(names[i], i).second) {
-                int32_t found = -1;
-                list.FindByName(names[i], &found);
+                const int32_t found = list.FindByName(names[i]);
                 EXPECT_EQ(found, first[names[i]]) << names[i];
                 GstPtr<GstElement> element;
                 ASSERT_EQ(list.CreateByName(names[i], &element), S_OK);
@@ -136,8 +139,7 @@ TEST(DeviceMonikerList, SameFriendlyNameFindsTheFirstInListOrder)
 TEST(DeviceMonikerList, InvalidIndexesAreRefused)
 {
     DeviceMonikerList list(CompressorCategory::Audio);
-    int32_t count = 0;
-    list.GetCount(&count);
+    const int32_t count = list.GetCount();
     ASSERT_GT(count, 0);
 
     std::string name = "unchanged";

@@ -59,7 +59,7 @@ protected:
     // Runs a whole conversion; returns the number of steps that returned true.
     int Run(ConversionSettings& settings, ConversionJob** keep = nullptr)
     {
-        job_ = std::make_unique<ConversionJob>(settings, EngineServices{configs_, test::BuildPath("")}, host_);
+        job_ = std::make_unique<ConversionJob>(settings, EngineServices{configs_, nullptr}, host_);
         job_->StartConversion();
         int steps = 0;
         while (job_->Step())
@@ -187,7 +187,7 @@ TEST_F(ConversionJobTest, ImpossibleOutputsAreRefusedAtTheStart)
         ConversionSettings settings = UncompressedSettings(input, dir_.File("out.avi"));
         settings.KeepSettings = 0;
         change(settings);
-        ConversionJob job(settings, EngineServices{configs_, ""}, host_);
+        ConversionJob job(settings, EngineServices{configs_, nullptr}, host_);
         try {
             job.StartConversion();
             ADD_FAILURE() << "started";
@@ -217,7 +217,7 @@ TEST_F(ConversionJobTest, StepsAllocateNothingOnceTheOutputIsOpen)
     settings.KeepSound = 0;
     settings.SampleRate = 1;
     settings.Channels = 0;
-    ConversionJob job(settings, EngineServices{configs_, ""}, host_);
+    ConversionJob job(settings, EngineServices{configs_, nullptr}, host_);
     job.StartConversion();
     ASSERT_TRUE(job.Step());  // the first step opens the output file
     long allocations = 0;
@@ -243,11 +243,9 @@ TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPad
     test::MakeIndexedVideo(input, {.rate = "30000/1001", .frames = 12, .audio = "-c:a pcm_u8 -ac 1 -ar 11025",
                                    .audioSeconds = 0.3});
     EncoderConfigStore configs;
-    ConversionSession session(configs, "");
+    ConversionSession session(configs, nullptr);
     session.OpenInput(input, 0.0);
-    WAVEFORMATEX format;
-    int32_t chunkSize = 0;
-    session.GetSourceAudio(&format, &chunkSize);
+    const auto [format, chunkSize] = session.GetSourceAudio();
     ASSERT_EQ(format.wBitsPerSample, 8);
     EXPECT_EQ(chunkSize, static_cast<int32_t>(11025 / (30000.0 / 1001.0)));  // 367 bytes, not whole blocks
 

@@ -2,6 +2,7 @@
 // own reader.
 #include "media_in/input_reader.h"
 #include "tests/conversion/indexed_video.h"
+#include "tests/support/test_names.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -83,6 +84,8 @@ struct RateCase {
     const char* expectedRate;
 };
 
+void PrintTo(const RateCase& c, std::ostream* out) { *out << c.inputRate << " to " << c.outputRate; }
+
 class KlovaConvertRates : public KlovaConvert, public ::testing::WithParamInterface<RateCase> {};
 
 TEST_P(KlovaConvertRates, ChangesTheFrameRateAndKeepsTheSoundInStep)
@@ -116,13 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, KlovaConvertRates,
                          ::testing::Values(RateCase{"25", 50, "15000", "15/1"}, RateCase{"15", 30, "25000", "25/1"},
                                            RateCase{"30000/1001", 60, "25000", "25/1"},
                                            RateCase{"25", 50, "29970", "30000/1001"}),
-                         [](const ::testing::TestParamInfo<RateCase>& info) {
-                             std::string name = std::string(info.param.inputRate) + "_to_" + info.param.outputRate;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+                         test::PrintedName());
 
 TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
 {
@@ -248,6 +245,8 @@ struct SourceCase {
     test::IndexedVideoSpec spec;
 };
 
+void PrintTo(const SourceCase& c, std::ostream* out) { *out << c.name; }
+
 class KlovaConvertKeepRate : public KlovaConvert, public ::testing::WithParamInterface<SourceCase> {};
 
 // With the input's rate kept, every input frame is written exactly once, whatever the
@@ -281,13 +280,7 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"mp450.mp4", {.rate = "50", .frames = 100, .encoder = "-c:v libx264 -crf 18"}},
         SourceCase{"mp42997.mp4", {.rate = "30000/1001", .frames = 90, .encoder = "-c:v libx264 -crf 18",
                                    .audio = "-c:a aac"}}),
-    [](const ::testing::TestParamInfo<SourceCase>& info) {
-        std::string name = info.param.name;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    test::PrintedName());
 
 }  // namespace
 }  // namespace klova

@@ -1,5 +1,6 @@
 // End-to-end runs of klova-convert for scene splitting, the editor project, and audio
 // conversion, on generated media with known cuts and a known tone.
+#include "tests/support/test_names.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -164,6 +165,8 @@ struct AudioCase {
     int channels;
 };
 
+void PrintTo(const AudioCase& c, std::ostream* out) { *out << c.name; }
+
 class KlovaConvertAudio : public ::testing::TestWithParam<AudioCase> {};
 
 TEST_P(KlovaConvertAudio, ConvertsToTheChosenFormatAsACleanContinuousTone)
@@ -227,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "pcm_u8", "22050", 1},
         AudioCase{"Mono8To48kStereo16", "-c:a pcm_u8 -ac 1 -ar 11025", "25", {"SampleRate=4", "Channels=1", "Bits=1"},
                   "pcm_s16le", "48000", 2}),
-    [](const ::testing::TestParamInfo<AudioCase>& info) { return std::string(info.param.name); });
+    test::PrintedName());
 
 }  // namespace
 }  // namespace klova

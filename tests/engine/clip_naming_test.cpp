@@ -1,5 +1,7 @@
 #include "engine/clip_naming.h"
 
+#include "tests/support/test_names.h"
+
 #include <gtest/gtest.h>
 
 namespace klova {
@@ -56,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A leading dot does not start an extension; a folder-only name gets a number.
         ClipNameCase{"/video/.hidden", 0, 1, 0, "/video/.hidden00000.avi"},
         ClipNameCase{"/video/", 0, 1, 5, "/video/00005.avi"},
-        ClipNameCase{"holiday.avi", 0, 1, 99999, "holiday99999.avi"}));
+        ClipNameCase{"holiday.avi", 0, 1, 99999, "holiday99999.avi"}),
+    test::PrintedName());
 
 TEST(GetOutputExtension, FollowsTheOutputType)
 {

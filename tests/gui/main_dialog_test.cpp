@@ -119,7 +119,7 @@ private:
     {
         browser_ = ScriptedBrowser();
         auto dialog = std::make_unique<TestDialog>(
-            MainDialogServices{profile, configs_, library_, test::BuildPath(""), browser_, dialogs_, help_});
+            MainDialogServices{profile, configs_, library_, browser_, dialogs_, help_});
         dialog->show();
         return dialog;
     }

@@ -2,11 +2,11 @@
 #include "media_in/input_reader.h"
 #include "platform/errors.h"
 #include "tests/media_in/media_fixtures.h"
+#include "tests/support/test_names.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -81,15 +81,6 @@ double Rational(const std::string& text)
 {
     const size_t slash = text.find('/');
     return slash == std::string::npos ? std::stod(text) : std::stod(text.substr(0, slash)) / std::stod(text.substr(slash + 1));
-}
-
-// A test-name fragment from a file name.
-std::string Identifier(std::string text)
-{
-    for (char& ch : text)
-        if (!std::isalnum(static_cast<unsigned char>(ch)))
-            ch = '_';
-    return text;
 }
 
 // Length of an audio stream: PCM in AVI has no stream duration, but counts its samples.
@@ -201,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                       VideoCase{"h264_aac.mp4", 30.0, 333333, false},
                       // The ASF header gives no frame rate: durations follow the time stamps.
                       VideoCase{"wmv2_wma2.wmv", 0.0, 0, false}),
-    [](const auto& info) { return Identifier(info.param.file); });
+    test::PrintedName());
 
 TEST(InputReaderVideo, DeliversBottomUpRowsInBlueGreenRedOrder)
 {
@@ -387,7 +378,7 @@ TEST_P(AudioFiles, DeliversAllPcmBytesWithContiguousTimes)
 INSTANTIATE_TEST_SUITE_P(Containers, AudioFiles,
                          ::testing::Values("mjpeg_pcm.avi", "u8_mono_11025.wav", "ntsc.mpg", "vcd.dat",
                                            "wmv2_wma2.wmv", "h264_aac.mp4"),
-                         [](const auto& info) { return Identifier(info.param); });
+                         test::PrintedName());
 
 TEST(InputReaderAudio, KeepsEightBitMonoAsItIs)
 {
@@ -455,9 +446,7 @@ INSTANTIATE_TEST_SUITE_P(Inputs, OpenFailures,
                                            OpenFailure{"notes.txt", true}, OpenFailure{"notes.txt", false},
                                            OpenFailure{"missing.avi", true},
                                            OpenFailure{"missing.avi", false}),
-                         [](const auto& info) {
-                             return Identifier(std::string(info.param.video ? "video_" : "audio_") + info.param.file);
-                         });
+                         test::PrintedName());
 
 TEST(InputReaderLifetime, VideoAndAudioReadersOnOneFileRunSideBySide)
 {

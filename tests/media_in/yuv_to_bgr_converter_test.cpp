@@ -1,6 +1,7 @@
 #include "media_in/yuv_to_bgr_converter.h"
 
 #include "platform/media_types.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,11 @@ struct Case {
     const char* colorimetry;
 };
 
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << gst_video_format_to_string(c.format) << " " << c.width << "x" << c.height << " " << c.colorimetry;
+}
+
 class YuvToBgr : public ::testing::TestWithParam<Case> {};
 
 struct Errors {
@@ -136,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, YuvToBgr,
                                            Case{GST_VIDEO_FORMAT_I420, 321, 241, "bt709"},
                                            Case{GST_VIDEO_FORMAT_YV12, 66, 34, "bt601"},
                                            Case{GST_VIDEO_FORMAT_NV12, 130, 66, "bt709"},
-                                           Case{GST_VIDEO_FORMAT_I420, 40, 20, "1:4:0:0"}));
+                                           Case{GST_VIDEO_FORMAT_I420, 40, 20, "1:4:0:0"}),
+                         test::PrintedName());
 
 TEST(YuvToBgrFormats, OnlyEightBitFourTwoZeroIsConvertedHere)
 {

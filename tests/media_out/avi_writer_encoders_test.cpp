@@ -29,8 +29,7 @@ std::vector<ListedEncoder> Listed(CompressorCategory category)
 {
     gst_init(nullptr, nullptr);
     DeviceMonikerList list(category);
-    int32_t count = 0;
-    list.GetCount(&count);
+    const int32_t count = list.GetCount();
     std::vector<ListedEncoder> encoders;
     for (int32_t i = 0; i < count; ++i) {
         ListedEncoder encoder;

@@ -1,0 +1,42 @@
+// The one interface a conversion writes its output files through: open a file, hand it
+// video frames and audio chunks, end it. AviWriter and WinMediaWriterAdapter implement
+// it; the session holds one writer at a time. Called on the engine thread only.
+#pragma once
+
+#include "platform/media_types.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace klova {
+
+// What the engine hands a writer: frames of the output size at the output rate and,
+// with audio, one chunk of trunc(nAvgBytesPerSec / frameRate) bytes of this PCM per frame.
+struct OutputFormat {
+    int32_t width = 0;  // pixels
+    int32_t height = 0;
+    double frameRate = 0.0;             // frames per second
+    std::optional<WAVEFORMATEX> audio;  // none: the file has no audio stream
+};
+
+class OutputWriter {
+public:
+    virtual ~OutputWriter() = default;
+
+    // Creates the file (an existing one is replaced). Called once, before any write.
+    // Throws CMyException when the file or its streams cannot be set up.
+    virtual void Open(const std::string& path, const OutputFormat& format) = 0;
+
+    // One bottom-up RGB24 frame of the output size, then that frame's audio chunk (files
+    // with audio only). Each blocks until the data is taken and returns false when the
+    // write failed; the writer is then finished and only End is left. Never null.
+    virtual bool WriteVideo(const uint8_t* frame) = 0;
+    virtual bool WriteAudio(const uint8_t* chunk) = 0;
+
+    // Ends both streams and completes the file. True when the file is complete: nothing
+    // failed along the way or in completing it. Later calls return the same answer.
+    virtual bool End() = 0;
+};
+
+}  // namespace klova

@@ -1,0 +1,70 @@
+#include "media_out/win_media_writer_adapter.h"
+
+#include "asfout/win_media_writer.h"
+#include "media_out/win_media_library.h"
+#include "platform/errors.h"
+#include "platform/unicode_text.h"
+
+#include <utility>
+
+namespace klova {
+namespace {
+
+using GetTokenCall = int32_t (IWinMediaWriter::*)(uint32_t*);
+using WriteCall = int32_t (IWinMediaWriter::*)(uint32_t, const uint8_t*);
+
+// One write to a stream, addressed by the token the library gives for it.
+bool WriteStream(IWinMediaWriter* writer, GetTokenCall getToken, WriteCall write, const uint8_t* data)
+{
+    if (!writer)
+        return false;
+    uint32_t token = 0;
+    (writer->*getToken)(&token);
+    return Succeeded((writer->*write)(token, data));
+}
+
+}  // namespace
+
+WinMediaWriterAdapter::WinMediaWriterAdapter(const WinMediaLibrary* library, std::u16string profile)
+    : library_(library), profile_(std::move(profile))
+{
+}
+
+void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& format)
+{
+    writer_ = library_ ? library_->CreateWriter() : WinMediaWriterPtr();
+    if (!writer_)
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
+    const std::u16string widePath = Utf8ToUtf16(path);
+    if (Failed(writer_->OpenFile(widePath.c_str(), profile_.c_str())))
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
+    // All zero: no audio stream.
+    const WAVEFORMATEX audioFormat = format.audio.value_or(WAVEFORMATEX{});
+    if (Failed(writer_->SetStreamFormats(format.width, format.height, sizeof audioFormat, &audioFormat,
+                                         format.frameRate)))
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer refused the stream formats");
+}
+
+bool WinMediaWriterAdapter::WriteVideo(const uint8_t* frame)
+{
+    return WriteStream(writer_.get(), &IWinMediaWriter::GetVideoToken, &IWinMediaWriter::WriteVideo, frame);
+}
+
+bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk)
+{
+    return WriteStream(writer_.get(), &IWinMediaWriter::GetAudioToken, &IWinMediaWriter::WriteAudio, chunk);
+}
+
+bool WinMediaWriterAdapter::End()
+{
+    if (!writer_)
+        return completed_;
+    const bool videoEnded = Succeeded(writer_->WriteVideo(0, nullptr));
+    const bool audioEnded = Succeeded(writer_->WriteAudio(0, nullptr));
+    completed_ = videoEnded && audioEnded;
+    // The library completes the file when the last reference goes.
+    writer_.reset();
+    return completed_;
+}
+
+}  // namespace klova
