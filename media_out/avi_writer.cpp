@@ -1,5 +1,6 @@
 #include "media_out/avi_writer.h"
 
+#include "codecs/audio_bit_rate_rule.h"
 #include "codecs/avi_encoder_check.h"
 #include "codecs/device_moniker_list.h"
 #include "codecs/video_compression_adapter.h"
@@ -217,6 +218,7 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
     GstElement* target = sinkCompressor_ ? sinkCompressor_.get() : aviMux_.get();
     if (!audioCodecName.empty() && audioCodecName != "PCM" && audioCodecName != "pcm") {
         GstPtr<GstElement> compressor = FindAudioCompressor(audioCodecName);
+        AudioBitRateRule::Attach(compressor.get());
         linker_->Connect(audioQueue, compressor.get(), GraphLinker::MediaKind::Audio);
         linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
     } else {
