@@ -83,22 +83,14 @@ GstPad* FirstStaticPad(GstElement* element, GstPadDirection direction)
     return pads ? GST_PAD(pads->data) : nullptr;
 }
 
-// Opens one instance on raw input of a common format: 352 x 288 at 25 frames per
-// second, or 44,100 Hz stereo, or else whatever the encoder's own input template
-// settles on (DV, for one, takes only its broadcast sizes).
-bool StartsOnRawInput(GstElementFactory* factory, CompressorCategory category)
+// Raw input of a common format that the encoder takes: 352 x 288 at 25 frames per
+// second, or 44,100 Hz stereo, or else whatever its own input template settles on
+// (DV, for one, takes only its broadcast sizes). Null when its input is not raw.
+GstPtr<GstCaps> CommonRawInput(GstElement* encoder, CompressorCategory category)
 {
-    GstPtr<GstElement> bin = retain(gst_bin_new(nullptr));
-    GstPtr<GstElement> encoder = retain(gst_element_factory_create(factory, nullptr));
-    GstPtr<GstElement> sink = MakeElement("fakesink");
-    if (!encoder || !sink)
-        return false;
-    g_object_set(sink.get(), "async", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(bin.get()), encoder.get(), sink.get(), nullptr);
-    GstPad* input = FirstStaticPad(encoder.get(), GST_PAD_SINK);
-    if (!input || !gst_element_link(encoder.get(), sink.get()))
-        return false;
-
+    GstPad* input = FirstStaticPad(encoder, GST_PAD_SINK);
+    if (!input)
+        return nullptr;
     GstPtr<GstCaps> inputTemplate = adopt(gst_pad_get_pad_template_caps(input));
     GstPtr<GstCaps> preferred = adopt(gst_caps_from_string(category == CompressorCategory::Video
                                                                ? "video/x-raw, width=352, height=288, framerate=25/1"
@@ -107,16 +99,17 @@ bool StartsOnRawInput(GstElementFactory* factory, CompressorCategory category)
     if (gst_caps_is_empty(caps.get()))
         caps = adopt(gst_caps_copy(inputTemplate.get()));
     if (gst_caps_is_empty(caps.get()) || gst_caps_is_any(caps.get()))
-        return false;
-    caps = adopt(gst_caps_fixate(caps.release()));
+        return nullptr;
+    return adopt(gst_caps_fixate(caps.release()));
+}
 
-    bool started = false;
-    if (gst_element_set_state(bin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
-        gst_pad_send_event(input, gst_event_new_stream_start("klova-encoder-check"));
-        started = gst_pad_send_event(input, gst_event_new_caps(caps.get()));
-    }
-    gst_element_set_state(bin.get(), GST_STATE_NULL);
-    return started;
+bool StartsOnRawInput(GstElementFactory* factory, CompressorCategory category)
+{
+    GstPtr<GstElement> encoder = retain(gst_element_factory_create(factory, nullptr));
+    if (!encoder)
+        return false;
+    GstPtr<GstCaps> caps = CommonRawInput(encoder.get(), category);
+    return caps && AviEncoderCheck::StartsOn(std::move(encoder), caps.get());
 }
 
 // The start check's answers, by factory name. The registry does not change while the
@@ -149,7 +142,9 @@ bool AviEncoderCheck::IsCategoryEncoder(GstElementFactory* factory, CompressorCa
     gchar** parts = g_strsplit(klass, "/", -1);
     for (gchar** part = parts; *part; ++part) {
         encoder = encoder || std::strcmp(*part, "Encoder") == 0;
-        kind = kind || std::strcmp(*part, KindName(category)) == 0;
+        // Picture encoders (MJPEG and its kin) code video one frame at a time.
+        kind = kind || std::strcmp(*part, KindName(category)) == 0 ||
+               (category == CompressorCategory::Video && std::strcmp(*part, "Image") == 0);
     }
     g_strfreev(parts);
     return encoder && kind;
@@ -166,6 +161,37 @@ bool AviEncoderCheck::Accepts(GstElementFactory* factory, CompressorCategory cat
     if (!muxerCaps || !OutputFitsMuxer(factory, muxerCaps.get()))
         return false;
     return StartsOnRawInputCached(factory, category);
+}
+
+bool AviEncoderCheck::StartsOn(GstPtr<GstElement> encoder, const GstCaps* input)
+{
+    if (!encoder || !input)
+        return false;
+    GstPtr<GstElement> bin = retain(gst_bin_new(nullptr));
+    GstPtr<GstElement> sink = MakeElement("fakesink");
+    if (!sink)
+        return false;
+    g_object_set(sink.get(), "async", FALSE, nullptr);
+    GstElement* element = encoder.get();
+    gst_bin_add_many(GST_BIN(bin.get()), element, sink.get(), nullptr);  // the bin adds its own references
+    GstPad* inputPad = FirstStaticPad(element, GST_PAD_SINK);
+    if (!inputPad || !gst_element_link(element, sink.get()))
+        return false;
+    bool started = false;
+    if (gst_element_set_state(bin.get(), GST_STATE_PAUSED) != GST_STATE_CHANGE_FAILURE) {
+        gst_pad_send_event(inputPad, gst_event_new_stream_start("klova-encoder-check"));
+        started = gst_pad_send_event(inputPad, gst_event_new_caps(gst_caps_copy(input)));
+    }
+    gst_element_set_state(bin.get(), GST_STATE_NULL);
+    return started;
+}
+
+bool AviEncoderCheck::TakesFrameSize(GstElement* encoder, int32_t width, int32_t height)
+{
+    GstElementFactory* factory = encoder ? gst_element_get_factory(encoder) : nullptr;
+    if (factory && std::strcmp(GST_OBJECT_NAME(factory), "mpeg2enc") == 0)
+        return width % 2 == 0 && height % 2 == 0;
+    return true;
 }
 
 bool AviEncoderCheck::IsDvEncoder(GstElement* encoder)

@@ -69,10 +69,30 @@ void EncoderConfigStore::Apply(GstElement* encoder) const
     }
 }
 
+void EncoderConfigStore::RememberInputFormat(const std::string& factoryName, const std::string& format)
+{
+    std::lock_guard guard(lock_);
+    if (format.empty())
+        inputFormats_.erase(factoryName);
+    else
+        inputFormats_[factoryName] = format;
+}
+
+std::string EncoderConfigStore::InputFormat(GstElement* encoder) const
+{
+    GstElementFactory* factory = encoder ? gst_element_get_factory(encoder) : nullptr;
+    if (!factory)
+        return {};
+    std::lock_guard guard(lock_);
+    const auto found = inputFormats_.find(GST_OBJECT_NAME(factory));
+    return found == inputFormats_.end() ? std::string() : found->second;
+}
+
 void EncoderConfigStore::Clear()
 {
     std::lock_guard guard(lock_);
     values_.clear();
+    inputFormats_.clear();
 }
 
 }  // namespace klova

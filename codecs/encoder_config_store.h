@@ -26,6 +26,14 @@ public:
     // does not have (or no longer accepts) are skipped with a warning in the log.
     void Apply(GstElement* encoder) const;
 
+    // The raw video format (a GStreamer format name: "I420", "Y444", ...) that the
+    // encoder's configuration asks to be fed; a later call replaces it, "" forgets it.
+    void RememberInputFormat(const std::string& factoryName, const std::string& format);
+
+    // The format remembered for the encoder's factory, or "" when its configuration
+    // leaves the choice to the writer.
+    std::string InputFormat(GstElement* encoder) const;
+
     // Releases every value; values may hold GStreamer objects, so this runs before gst_deinit.
     void Clear();
 
@@ -46,6 +54,7 @@ private:
     // Guarded by lock_: the store is shared by the window and every writer it creates.
     mutable std::mutex lock_;
     std::map<std::string, std::map<std::string, StoredValue>> values_;
+    std::map<std::string, std::string> inputFormats_;  // by factory name
 };
 
 }  // namespace klova

@@ -6,31 +6,60 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 namespace klova {
 
 namespace {
 
-// Constant-quality and quantizer properties, in order of preference.
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+// How quality 0..1 spreads over a property's values.
+enum class Spread {
+    Even,        // equal steps: the property is on a logarithmic scale already (H.264 QP, 0..100 scales)
+    EqualRatio,  // equal ratios: a quantizer step size, where halving the step about doubles the bits
+};
+
+// Constant-quality and quantizer properties, in order of preference. Each encoder's
+// value range is the property's, narrowed to finest..coarsest.
 struct QualityRule {
-    const char* property;
-    const char* modeProperty;  // enum switched to modeNick first, or null
+    const char* property;        // quality or quantizer; the lower end of a quantizer range
+    const char* upperProperty;   // the range's upper end, set to the same value; or null
+    const char* insideProperty;  // a level the encoder wants inside the range (moved with it), or null
+    const char* modeProperty;    // enum switched to modeNick first, or null
     const char* modeNick;
+    const char* requiredProperty;  // the rule holds only for encoders that have this property, or null
+    const char* excludingProperty;  // the rule does not hold for encoders that have this one, or null
     bool lowerIsBetter;
-    double floor;  // lowest meaningful value; smaller ones are sentinels
+    double finest;
+    double coarsest;
+    Spread spread;
 };
 
 constexpr QualityRule kQualityRules[] = {
-    {"quality", nullptr, nullptr, false, -1e300},
-    {"quantizer", "pass", "quant", true, -1e300},
-    {"qscale", nullptr, nullptr, true, -1e300},
-    {"cq-level", "end-usage", "cq", true, -1e300},
-    {"quantisation", nullptr, nullptr, true, 1.0},  // 0 and -1 select automatic and constant-rate modes
+    {"quality", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, false, kNoLimit, -kNoLimit, Spread::Even},
+    // libav's wrappers (which carry the codec's "global-quality") take a constant
+    // quantizer they never hand to the codec. For x264, 0 is lossless coding, which
+    // only decoders of the High 4:4:4 Predictive profile read.
+    {"quantizer", nullptr, nullptr, "pass", "quant", nullptr, "global-quality", true, 1.0, kNoLimit, Spread::Even},
+    // libav's MPEG-style encoders (the ones with the shared "mpv-flags") quantize each
+    // frame within qmin..qmax; their step sizes run from 1 to 31. The other libav
+    // encoders ignore both.
+    {"qmin", "qmax", nullptr, nullptr, nullptr, "mpv-flags", nullptr, true, 1.0, 31.0, Spread::EqualRatio},
+    // VP8 and VP9 refuse a constrained-quality level outside their quantizer range.
+    {"min-quantizer", "max-quantizer", "cq-level", nullptr, nullptr, nullptr, nullptr, true, -kNoLimit, kNoLimit,
+     Spread::Even},
+    // OpenH264 codes nothing finer than 12 and takes a range of 0 as unset.
+    {"qp-min", "qp-max", nullptr, nullptr, nullptr, nullptr, nullptr, true, 12.0, kNoLimit, Spread::Even},
+    {"qscale", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, -kNoLimit, kNoLimit, Spread::Even},
+    {"cq-level", nullptr, nullptr, "end-usage", "cq", nullptr, nullptr, true, -kNoLimit, kNoLimit, Spread::Even},
+    // 0 and -1 select automatic and constant-rate modes.
+    {"quantisation", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, true, 1.0, 31.0, Spread::EqualRatio},
 };
 
 struct KeyFrameRule {
     const char* property;
-    const char* minimumProperty;  // lowered with it when above it, or null
+    const char* minimumProperty;  // set with it, or null
 };
 
 constexpr KeyFrameRule kKeyFrameRules[] = {
@@ -39,6 +68,11 @@ constexpr KeyFrameRule kKeyFrameRules[] = {
     {"keyframe-max-dist", nullptr},
     {"max-gop-size", "min-gop-size"},
 };
+
+bool HasProperty(GstElement* element, const char* name)
+{
+    return g_object_class_find_property(G_OBJECT_GET_CLASS(element), name) != nullptr;
+}
 
 bool IsNumeric(const GParamSpec* spec)
 {
@@ -178,11 +212,21 @@ void VideoCompressionAdapter::FindQualityRule()
     for (int i = 0; i < static_cast<int>(std::size(kQualityRules)); ++i) {
         const QualityRule& rule = kQualityRules[i];
         GParamSpec* spec = WritableNumeric(encoder_, rule.property);
+        GParamSpec* upperSpec = rule.upperProperty ? WritableNumeric(encoder_, rule.upperProperty) : nullptr;
         GParamSpec* modeSpec = nullptr;
-        if (!spec || (rule.modeProperty && !ModeValue(encoder_, rule.modeProperty, rule.modeNick, &modeSpec)))
+        if (!spec || (rule.upperProperty && !upperSpec) ||
+            (rule.modeProperty && !ModeValue(encoder_, rule.modeProperty, rule.modeNick, &modeSpec)) ||
+            (rule.requiredProperty && !HasProperty(encoder_, rule.requiredProperty)) ||
+            (rule.excludingProperty && HasProperty(encoder_, rule.excludingProperty)))
             continue;
         qualityRule_ = i;
         qualitySpec_ = spec;
+        upperSpec_ = upperSpec;
+        if (!QualityRange(nullptr, nullptr)) {
+            qualityRule_ = -1;
+            qualitySpec_ = upperSpec_ = nullptr;
+            continue;
+        }
         return;
     }
 }
@@ -198,18 +242,37 @@ void VideoCompressionAdapter::FindKeyFrameRule()
     }
 }
 
-bool VideoCompressionAdapter::QualityRange(double* low, double* high) const
+// The values quality 0.0 and 1.0 stand for: the rule's limits within the range the
+// property (or both ends of a quantizer range) allows. False when nothing is left.
+bool VideoCompressionAdapter::QualityRange(double* coarsest, double* finest) const
 {
-    NumericRange(qualitySpec_, low, high);
-    *low = std::max(*low, kQualityRules[qualityRule_].floor);
-    return *high > *low;
+    const QualityRule& rule = kQualityRules[qualityRule_];
+    double low = 0.0;
+    double high = 0.0;
+    NumericRange(qualitySpec_, &low, &high);
+    if (upperSpec_) {
+        double upperLow = 0.0;
+        double upperHigh = 0.0;
+        NumericRange(upperSpec_, &upperLow, &upperHigh);
+        low = std::max(low, upperLow);
+        high = std::min(high, upperHigh);
+    }
+    low = std::max(low, std::min(rule.finest, rule.coarsest));
+    high = std::min(high, std::max(rule.finest, rule.coarsest));
+    if (!(high > low) || (rule.spread == Spread::EqualRatio && low <= 0.0))
+        return false;
+    if (coarsest)
+        *coarsest = rule.lowerIsBetter ? high : low;
+    if (finest)
+        *finest = rule.lowerIsBetter ? low : high;
+    return true;
 }
 
 double VideoCompressionAdapter::CurrentQuality() const
 {
-    double low = 0.0;
-    double high = 0.0;
-    if (qualityRule_ < 0 || !QualityRange(&low, &high))
+    double coarsest = 0.0;
+    double finest = 0.0;
+    if (qualityRule_ < 0 || !QualityRange(&coarsest, &finest))
         return -1.0;
     const QualityRule& rule = kQualityRules[qualityRule_];
     if (rule.modeProperty) {
@@ -224,10 +287,14 @@ double VideoCompressionAdapter::CurrentQuality() const
             return -1.0;
     }
     const double value = GetNumber(encoder_, qualitySpec_);
-    if (value < low)
+    // An open quantizer range is the encoder's own rate control at work.
+    if (upperSpec_ && GetNumber(encoder_, upperSpec_) != value)
         return -1.0;
-    const double fraction = std::clamp((value - low) / (high - low), 0.0, 1.0);
-    return rule.lowerIsBetter ? 1.0 - fraction : fraction;
+    if (value < std::min(coarsest, finest) || value > std::max(coarsest, finest))
+        return -1.0;
+    if (rule.spread == Spread::EqualRatio)
+        return std::log(value / coarsest) / std::log(finest / coarsest);
+    return (value - coarsest) / (finest - coarsest);
 }
 
 HRESULT VideoCompressionAdapter::GetInfo(std::string* version, std::string* description, int32_t* defaultKeyFrameRate,
@@ -271,9 +338,9 @@ HRESULT VideoCompressionAdapter::put_Quality(double quality)
         return S_OK;
     if (!(quality <= 1.0))
         return E_INVALIDARG;
-    double low = 0.0;
-    double high = 0.0;
-    if (!QualityRange(&low, &high))
+    double coarsest = 0.0;
+    double finest = 0.0;
+    if (!QualityRange(&coarsest, &finest))
         return E_FAIL;
     if (rule.modeProperty) {
         GParamSpec* modeSpec = nullptr;
@@ -284,8 +351,15 @@ HRESULT VideoCompressionAdapter::put_Quality(double quality)
         g_object_set_property(G_OBJECT(encoder_), modeSpec->name, &value);
         g_value_unset(&value);
     }
-    const double fraction = rule.lowerIsBetter ? 1.0 - quality : quality;
-    SetNumber(encoder_, qualitySpec_, low + fraction * (high - low));
+    const double value = rule.spread == Spread::EqualRatio ? coarsest * std::pow(finest / coarsest, quality)
+                                                           : coarsest + (finest - coarsest) * quality;
+    SetNumber(encoder_, qualitySpec_, value);
+    if (upperSpec_)
+        SetNumber(encoder_, upperSpec_, GetNumber(encoder_, qualitySpec_));
+    if (rule.insideProperty) {
+        if (GParamSpec* insideSpec = WritableNumeric(encoder_, rule.insideProperty))
+            SetNumber(encoder_, insideSpec, GetNumber(encoder_, qualitySpec_));
+    }
     return S_OK;
 }
 
@@ -299,9 +373,10 @@ HRESULT VideoCompressionAdapter::put_KeyFrameRate(int32_t keyFrameRate)
     double high = 0.0;
     NumericRange(keyFrameSpec_, &low, &high);
     const double interval = std::clamp(static_cast<double>(keyFrameRate), std::max(low, 1.0), high);
+    // A minimum left on its default (mpeg2enc's 12, say) would lie above a shorter
+    // spacing, which the encoder does not survive.
     if (const char* minimumProperty = kKeyFrameRules[keyFrameRule_].minimumProperty) {
-        GParamSpec* minimumSpec = WritableNumeric(encoder_, minimumProperty);
-        if (minimumSpec && GetNumber(encoder_, minimumSpec) > interval)
+        if (GParamSpec* minimumSpec = WritableNumeric(encoder_, minimumProperty))
             SetNumber(encoder_, minimumSpec, interval);
     }
     SetNumber(encoder_, keyFrameSpec_, interval);

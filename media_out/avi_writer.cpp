@@ -1,7 +1,9 @@
 #include "media_out/avi_writer.h"
 
+#include "codecs/audio_bit_rate_rule.h"
 #include "codecs/avi_encoder_check.h"
 #include "codecs/device_moniker_list.h"
+#include "codecs/encoder_input_format.h"
 #include "codecs/video_compression_adapter.h"
 #include "platform/errors.h"
 #include "resources/string_table.h"
@@ -140,6 +142,49 @@ void AviWriter::ApplyVideoSettings(GstElement* encoder) const
         adapter.put_KeyFrameRate(static_cast<int32_t>(videoSettings_.dwKeyFrameEvery));
 }
 
+// Whether the encoder opens on the frames it will get, in one of the formats (any it
+// takes when null), with its settings: a twin of it, set up the same way, is opened on them.
+bool AviWriter::EncoderOpens(GstElement* encoder, const GstCaps* formats) const
+{
+    GstPtr<GstElement> twin = retain(gst_element_factory_create(gst_element_get_factory(encoder), nullptr));
+    if (!twin)
+        return false;
+    encoderConfigs_.Apply(twin.get());
+    ApplyVideoSettings(twin.get());
+    GstPtr<GstCaps> input = EncoderInputFormat::FixedInput(twin.get(), formats, frameWidth_, frameHeight_, frameRate_);
+    return input && AviEncoderCheck::StartsOn(std::move(twin), input.get());
+}
+
+// The encoder gets 4:2:0 when it takes it at this size (or the format its configuration
+// asks for): a converter and a filter that holds the converter to those formats. An
+// encoder that takes 4:2:0 only at other sizes (x264 at odd ones) gets what negotiation
+// settles on, as does one that takes no 4:2:0 at all. A size or a setting the encoder
+// refuses fails here, when the file opens, rather than at the first frame.
+void AviWriter::ConnectVideoEncoder(GstElement* from, GstElement* encoder)
+{
+    const std::string size = std::to_string(frameWidth_) + " x " + std::to_string(frameHeight_);
+    if (!AviEncoderCheck::TakesFrameSize(encoder, frameWidth_, frameHeight_))
+        ThrowOpenFailed(videoCodecName_ + " does not take " + size + " frames");
+    GstPtr<GstCaps> formats = EncoderInputFormat::Choose(encoder, encoderConfigs_.InputFormat(encoder));
+    if (formats && !EncoderOpens(encoder, formats.get())) {
+        GST_INFO("%s takes no 4:2:0 at %s", videoCodecName_.c_str(), size.c_str());
+        formats.reset();
+    }
+    if (!formats && !EncoderOpens(encoder, nullptr))
+        ThrowOpenFailed(videoCodecName_ + " does not open on " + size + " frames with these settings");
+    if (!formats) {
+        linker_->Connect(from, encoder);
+        return;
+    }
+    GstElement* convert = linker_->Create("videoconvert", "Encoder Input Converter");
+    g_object_set(convert, "n-threads", 0u, nullptr);  // one per core
+    GstElement* filter = linker_->Create("capsfilter", "Encoder Input Format");
+    g_object_set(filter, "caps", formats.get(), nullptr);
+    linker_->Connect(from, convert);
+    linker_->Connect(convert, filter);
+    linker_->Connect(filter, encoder);
+}
+
 GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint64 maxTime)
 {
     GstElement* queue = linker_->Create("queue", name);
@@ -180,7 +225,7 @@ void AviWriter::OpenFile(const std::string& path)
     GstElement* fileWriter = linker_->Create("filesink", "File writer");
     g_object_set(fileWriter, "location", path.c_str(), "sync", FALSE, nullptr);
     if (compress) {
-        linker_->Connect(videoQueue, compressor.get());
+        ConnectVideoEncoder(videoQueue, compressor.get());
         dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
         GstElement* muxQueue = CreateQueue("MuxQueue", 0, kMuxQueueTime);
         linker_->Connect(compressor.get(), muxQueue);
@@ -227,6 +272,7 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
     GstElement* target = sinkCompressor_ ? sinkCompressor_.get() : aviMux_.get();
     if (!audioCodecName.empty() && audioCodecName != "PCM" && audioCodecName != "pcm") {
         GstPtr<GstElement> compressor = FindAudioCompressor(audioCodecName);
+        AudioBitRateRule::Attach(compressor.get());
         linker_->Connect(audioQueue, compressor.get(), GraphLinker::MediaKind::Audio);
         linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
     } else {

@@ -2,7 +2,7 @@
 // "AVI Mux" -> "File writer", plus "AudioWriterProxy" -> [audio encoder] -> "AVI Mux"
 // when the file has sound; the first write starts it and the end-of-output call
 // completes the file. With an encoder on both streams it is the equivalent of
-//   videowriterproxy ! queue ! [videoconvert !] encoder ! queue ! avimux name=mux
+//   videowriterproxy ! queue ! [videoconvert ! [capsfilter (4:2:0) !]] encoder ! queue ! avimux name=mux
 //     ! filesink   audiowriterproxy ! queue ! [audioconvert ! audioresample !] encoder ! mux.
 // The AVI side of OutputWriter. All operations run on the engine thread.
 #pragma once
@@ -91,6 +91,8 @@ public:
 private:
     GstPtr<GstElement> FindCompressor(const std::string& friendlyName, bool video);
     void ApplyVideoSettings(GstElement* encoder) const;
+    bool EncoderOpens(GstElement* encoder, const GstCaps* formats) const;
+    void ConnectVideoEncoder(GstElement* from, GstElement* encoder);
     GstElement* CreateQueue(const char* name, guint maxBuffers, guint64 maxTime);  // 0: no limit
     void StartGraph();
     HRESULT EndOfOutput();

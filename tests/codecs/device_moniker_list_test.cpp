@@ -91,6 +91,10 @@ TEST(DeviceMonikerList, LeavesOutEncodersTheMuxerCannotStoreOrThatCannotStart)
         return std::find(names.begin(), names.end(), longName) != names.end();
     };
     EXPECT_TRUE(listed("avenc_mpeg4"));
+    // Picture encoders (class Codec/Encoder/Image) whose frames avimux stores.
+    for (const char* image : {"avenc_mjpeg", "jpegenc", "pngenc", "avenc_ljpeg"})
+        EXPECT_TRUE(listed(image)) << image;
+    EXPECT_FALSE(listed("avenc_bmp"));  // a picture encoder whose output AVI does not hold
     EXPECT_FALSE(listed("x265enc"));  // H.265 has no place in AVI
     EXPECT_FALSE(listed("theoraenc"));
     // Registered, but cannot open here: no OpenMAX implementation on the machine.

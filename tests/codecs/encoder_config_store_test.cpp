@@ -90,5 +90,23 @@ TEST_F(EncoderConfigStoreTest, SkipsPropertiesTheEncoderDoesNotHave)
     EXPECT_EQ(GetInt(encoder.get(), "gop-size"), defaultGop);
 }
 
+TEST_F(EncoderConfigStoreTest, RemembersTheInputFormatAConfigurationAsksFor)
+{
+    EncoderConfigStore store;
+    GstPtr<GstElement> mpeg4 = MakeElement("avenc_mpeg4");
+    GstPtr<GstElement> msmpeg4 = MakeElement("avenc_msmpeg4");
+    EXPECT_EQ(store.InputFormat(mpeg4.get()), "");
+    store.RememberInputFormat("avenc_mpeg4", "Y444");
+    store.RememberInputFormat("avenc_mpeg4", "Y42B");
+    EXPECT_EQ(store.InputFormat(mpeg4.get()), "Y42B");
+    EXPECT_EQ(store.InputFormat(msmpeg4.get()), "");
+    EXPECT_EQ(store.InputFormat(nullptr), "");
+    store.RememberInputFormat("avenc_mpeg4", "");
+    EXPECT_EQ(store.InputFormat(mpeg4.get()), "");
+    store.RememberInputFormat("avenc_mpeg4", "Y444");
+    store.Clear();
+    EXPECT_EQ(store.InputFormat(mpeg4.get()), "");
+}
+
 }  // namespace
 }  // namespace klova

@@ -32,7 +32,7 @@ ClipResult WriteClip(const std::string& path, const ClipPlan& plan)
 {
     static EncoderConfigStore noSettings;
     ClipResult result;
-    AviWriter writer(noSettings);
+    AviWriter writer(plan.encoderConfigs ? *plan.encoderConfigs : noSettings);
     writer.SetVideoFormat(plan.options, plan.frameRate, plan.width, plan.height, plan.videoCodec);
     writer.OpenFile(path);
     if (plan.withAudio)

@@ -28,6 +28,7 @@ struct ClipPlan {
     AVICOMPRESSOPTIONS options;
     int videoFrames = 10;
     int audioFrames = 10;  // chunks; the first min(video, audio) frames carry both
+    const EncoderConfigStore* encoderConfigs = nullptr;  // settings remembered for encoders; null: none
 };
 
 struct ClipResult {

@@ -52,7 +52,8 @@ std::vector<std::string> ExpectedCodecs(const std::string& factory)
         {"avenc_msmpeg4", {"msmpeg4v3"}}, {"avenc_h263p", {"h263", "h263p"}}, {"avenc_dvvideo", {"dvvideo"}},
         {"avenc_ac3_fixed", {"ac3"}},   {"avenc_mp2fixed", {"mp2"}},     {"lamemp3enc", {"mp3"}},
         {"twolamemp2enc", {"mp2"}},     {"voaacenc", {"aac"}},           {"alawenc", {"pcm_alaw"}},
-        {"mulawenc", {"pcm_mulaw"}},
+        {"mulawenc", {"pcm_mulaw"}},   {"jpegenc", {"mjpeg"}},          {"avenc_ljpeg", {"mjpeg", "ljpeg"}},
+        {"pngenc", {"png"}},
     };
     const auto found = known.find(factory);
     if (found != known.end())

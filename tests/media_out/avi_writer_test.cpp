@@ -336,11 +336,58 @@ TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
 TEST(AviWriter, EncoderThatCannotTakeTheFrameSizeFailsOnOpen)
 {
     TempDir dir;
+    const struct {
+        const char* encoder;
+        int32_t width;
+        int32_t height;
+    } refused[] = {
+        {kDv, 352, 288},                                     // DV takes only its broadcast sizes
+        {"libav Windows Media Video 8 encoder", 351, 287},  // refuses odd sizes when it opens
+        {"libav H.263 / H.263-1996 encoder", 320, 240},     // takes only the H.263 picture sizes
+        {"mpeg2enc video encoder", 352, 287},  // would end the whole program at the first frame
+    };
+    for (const auto& c : refused) {
+        ClipPlan plan;
+        plan.videoCodec = c.encoder;
+        plan.width = c.width;
+        plan.height = c.height;
+        EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("refused.avi"), plan); }), 5) << c.encoder;
+    }
+}
+
+// Most players decode only 4:2:0 H.264 and JPEG; a converter left to itself would
+// feed these encoders 4:4:4, the format nearest the BGR frames.
+TEST(AviWriter, EncodersAreFedFourTwoZeroUnlessTheirConfigurationAsksOtherwise)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
     ClipPlan plan;
-    plan.videoCodec = kDv;  // DV takes only its broadcast sizes
     plan.width = 352;
     plan.height = 288;
-    EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("refused.avi"), plan); }), 5);
+    plan.encoderConfigs = &settings;
+    for (const char* encoder : {"x264 H.264 Encoder", "JPEG image encoder", "libav MJPEG (Motion JPEG) encoder"}) {
+        plan.videoCodec = encoder;
+        const std::string file = dir.File("yuv420.avi");
+        const ClipResult written = WriteClip(file, plan);
+        ASSERT_TRUE(written.allWritesOk && written.endOk) << encoder;
+        const ProbeFields video = ProbeStream(file, "video");
+        EXPECT_TRUE(video.at("pix_fmt") == "yuv420p" || video.at("pix_fmt") == "yuvj420p")
+            << encoder << ": " << video.at("pix_fmt");
+        if (video.at("codec_name") == "h264")
+            EXPECT_EQ(video.at("profile"), "High");
+    }
+
+    settings.RememberInputFormat("x264enc", "Y444");
+    plan.videoCodec = "x264 H.264 Encoder";
+    ASSERT_TRUE(WriteClip(dir.File("yuv444.avi"), plan).endOk);
+    EXPECT_EQ(ProbeStream(dir.File("yuv444.avi"), "video").at("pix_fmt"), "yuv444p");
+
+    // At an odd size 4:2:0 cannot be had; x264 codes what the converter gives it.
+    settings.Clear();
+    plan.width = 351;
+    plan.height = 287;
+    ASSERT_TRUE(WriteClip(dir.File("odd.avi"), plan).endOk);
+    EXPECT_EQ(ProbeStream(dir.File("odd.avi"), "video").at("width"), "351");
 }
 
 TEST(AviWriter, DvEncoderWritesDvVideoWithPcmBesideIt)
@@ -384,13 +431,13 @@ TEST(AviWriter, QualityAndKeyFramesFromTheOptionsReachTheEncoder)
     const struct {
         uint32_t quality;
         uint32_t flags;
-        double quantizer;
-        int pass;  // 0 cbr, 2 quant
+        double qmin;
+        double qmax;
         double gop;
     } cases[] = {
-        {7500, AVICOMPRESSF_KEYFRAMES, 7.5, 2, 10.0},  // 0.75 of the 0..30 quantizer range, inverted
-        {10000, 0, 0.0, 2, 12.0},                       // key frames only with the flag
-        {100000, AVICOMPRESSF_KEYFRAMES, 0.01, 0, 10.0},  // out of range: the encoder's default
+        {7500, AVICOMPRESSF_KEYFRAMES, 2.0, 2.0, 10.0},  // quantizers 31..1 in equal ratios: 31^0.25, rounded
+        {10000, 0, 1.0, 1.0, 12.0},                      // key frames only with the flag
+        {100000, AVICOMPRESSF_KEYFRAMES, 2.0, 31.0, 10.0},  // out of range: the encoder's own range
     };
     for (const auto& c : cases) {
         AviWriter writer(settings);
@@ -402,10 +449,8 @@ TEST(AviWriter, QualityAndKeyFramesFromTheOptionsReachTheEncoder)
         writer.OpenFile(dir.File("quality.avi"));
         GstPtr<GstElement> encoder = adopt(gst_bin_get_by_name(writer.Graph(), kMpeg4));
         ASSERT_TRUE(encoder);
-        EXPECT_NEAR(NumberProperty(encoder.get(), "quantizer"), c.quantizer, 1e-6) << c.quality;
-        int pass = -1;
-        g_object_get(encoder.get(), "pass", &pass, nullptr);
-        EXPECT_EQ(pass, c.pass) << c.quality;
+        EXPECT_EQ(NumberProperty(encoder.get(), "qmin"), c.qmin) << c.quality;
+        EXPECT_EQ(NumberProperty(encoder.get(), "qmax"), c.qmax) << c.quality;
         EXPECT_EQ(NumberProperty(encoder.get(), "gop-size"), c.gop) << c.quality;
     }
 }
