@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 #include "app/termination_watcher.h"
 #include "platform/app_paths.h"
+#include "platform/install_layout.h"
 
 #include <gst/gst.h>
 
@@ -31,7 +32,7 @@ int ConverterApp::Run()
     QApplication application(argc_, argv_);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/128.png")));
     {
-        MainDialog dialog(profilePath_, encoderConfigs_, ExecutableFolder());
+        MainDialog dialog(profilePath_, encoderConfigs_, PrivateLibraryFolder(ExecutableFolder()));
         TerminationWatcher watcher([&dialog] { dialog.CloseWithoutQuestion(); });
         dialog.exec();
     }

@@ -7,6 +7,7 @@
 #include "engine/conversion_job.h"
 #include "media_out/win_media_profiles.h"
 #include "platform/app_paths.h"
+#include "platform/install_layout.h"
 #include "platform/tick_clock.h"
 #include "resources/string_table.h"
 
@@ -75,7 +76,7 @@ private:
 int Convert(ConversionSettings& settings)
 {
     EncoderConfigStore encoderConfigs;
-    const std::string folder = ExecutableFolder();
+    const std::string folder = PrivateLibraryFolder(ExecutableFolder());
     HeadlessHost host(folder);
     int status = 0;
     {
