@@ -1,7 +1,10 @@
 // klova-convert: the headless front end. Runs one conversion from the settings of a
-// profile and the command line, printing the statistics to standard error.
+// profile and the command line, printing the statistics to standard error, or tells
+// what it can do: the encoder and profile names the settings take, its version.
+#include "app/capability_listing.h"
 #include "app/command_line.h"
 #include "app/failure_messages.h"
+#include "codecs/compressor_names.h"
 #include "codecs/encoder_config_store.h"
 #include "engine/conversion_host.h"
 #include "engine/conversion_job.h"
@@ -103,23 +106,51 @@ int Convert(ConversionSettings& settings)
     return status;
 }
 
+// Answers --list-encoders and --list-profiles (in that order when both are asked).
+int PrintListings(const CommandLine& commandLine)
+{
+    if (commandLine.listEncoders)
+        std::cout << EncoderListingText(ListCompressorNames(CompressorCategory::Video),
+                                        ListCompressorNames(CompressorCategory::Audio));
+    if (commandLine.listEncoders && commandLine.listProfiles)
+        std::cout << '\n';
+    if (commandLine.listProfiles) {
+        const std::string folder = PrivateLibraryFolder(ExecutableFolder());
+        const WinMediaLibrary library(folder);
+        if (!library.IsAvailable()) {
+            std::cout.flush();
+            std::cerr << "klova-convert: no Windows Media profiles: " << kWinMediaLibraryName
+                      << " cannot be loaded from " << folder << '\n';
+            return 1;
+        }
+        std::cout << ProfileListingText(DescribeProfiles(library));
+    }
+    return 0;
+}
+
 }  // namespace
 }  // namespace klova
 
 int main(int argc, char** argv)
 {
     using namespace klova;
+    CommandLine commandLine;
     ConversionSettings settings;
     try {
-        const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-        if (commandLine.showHelp) {
-            std::cout << UsageText();
-            return 0;
-        }
-        settings = SettingsFromCommandLine(commandLine);
+        commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (!AsksOnly(commandLine))
+            settings = SettingsFromCommandLine(commandLine);
     } catch (const std::exception& error) {
         std::cerr << "klova-convert: " << error.what() << "\n";
         return 2;
+    }
+    if (commandLine.showHelp) {
+        std::cout << UsageText();
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::cout << VersionText();
+        return 0;
     }
 
     GError* error = nullptr;
@@ -129,13 +160,17 @@ int main(int argc, char** argv)
             g_error_free(error);
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-
-    const int status = Convert(settings);
+    int status = 0;
+    if (AsksOnly(commandLine)) {
+        status = PrintListings(commandLine);
+    } else {
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+        status = Convert(settings);
+    }
     gst_deinit();
     return status;
 }
