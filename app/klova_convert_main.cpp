@@ -166,6 +166,10 @@ int main(int argc, char** argv)
     } else {
         struct sigaction action {};
         action.sa_handler = OnStopSignal;
+        // The first signal asks the conversion to stop and finish its file; a second one
+        // ends the process at once, which also frees a conversion stuck before its first
+        // step (an input that never becomes ready).
+        action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
         ::sigaction(SIGINT, &action, nullptr);
         ::sigaction(SIGTERM, &action, nullptr);
