@@ -103,6 +103,22 @@ TEST_F(InstalledTree, DesktopEntryAndMetainfoValidate)
     EXPECT_EQ(result.exitStatus, 0) << result.out << result.err;
 }
 
+TEST(Metainfo, ScreenshotsAreThoseOfTheDocsFolder)
+{
+    const std::filesystem::path folder = std::filesystem::path(KLOVA_SOURCE_DIR) / "docs/screenshots";
+    if (!std::filesystem::is_directory(folder))
+        GTEST_SKIP() << "no docs/screenshots yet";
+    const std::string metainfo = ReadFile(std::string(KLOVA_SOURCE_DIR) + "/packaging/" + kAppId + ".metainfo.xml");
+    const std::string prefix = "/docs/screenshots/";
+    int screenshots = 0;
+    for (size_t at = metainfo.find(prefix); at != std::string::npos; at = metainfo.find(prefix, at + 1), ++screenshots) {
+        const size_t start = at + prefix.size();
+        const std::string name = metainfo.substr(start, metainfo.find('<', start) - start);
+        EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+    }
+    EXPECT_GT(screenshots, 0);
+}
+
 TEST_F(InstalledTree, ManualPagesDescribeEveryKeyAndOption)
 {
     const std::string convertPage = test::RunCommand("gzip -dc " + test::ShellQuote(Installed("share/man/man1/klova-convert.1.gz"))).out;
@@ -154,13 +170,16 @@ TEST_F(InstalledTree, InstalledWindowKeepsItsProfileInTheUsersFolderAndOpensTheN
     const std::string input = dir.File("clip.mpg");
     // The program holds SIGTERM from its first moment; the pause lets it get that far.
     const test::CommandResult result = test::RunCommand(
-        "cd " + test::ShellQuote(dir.path()) + " && XDG_CONFIG_HOME=" + test::ShellQuote(dir.File("config")) +
+        "cd " + test::ShellQuote(dir.path()) + " || exit 99; XDG_CONFIG_HOME=" + test::ShellQuote(dir.File("config")) +
         " QT_QPA_PLATFORM=offscreen " + test::ShellQuote(Installed("bin/klova")) +
         " clip.mpg & pid=$!; sleep 2; kill -TERM $pid; wait $pid");
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_FALSE(std::filesystem::exists(Installed("bin/klova.ini")));
+    // Written by the window as it closed: the named file and every other key.
     const std::string profile = ReadFile(dir.File("config/klova.ini"));
     EXPECT_NE(profile.find("SrcFileName=" + input + "\r\n"), std::string::npos) << profile;
+    for (const SettingKey& key : SettingKeys())
+        EXPECT_NE(profile.find(std::string("\n") + key.name + "="), std::string::npos) << key.name;
 }
 
 }  // namespace
