@@ -1,5 +1,6 @@
 #include "app/converter_app.h"
 
+#include "frontend/settings_store.h"
 #include "app/termination_watcher.h"
 #include "dialogs/placeholder_option_dialogs.h"
 #include "gui/app_icon.h"
@@ -9,12 +10,35 @@
 #include "media_out/win_media_library.h"
 #include "platform/app_paths.h"
 #include "platform/gst_ptr.h"
+#include "platform/ini_file.h"
+#include "platform/install_layout.h"
 
 #include <gst/gst.h>
 
 #include <QApplication>
 
+#include <filesystem>
+
 namespace klova {
+namespace {
+
+// A file named on the command line (as a file manager's "Open with" passes it) becomes
+// the input file: it is put into the profile the window is about to load.
+void TakeInputFileArgument(int argc, char** argv, const std::string& profilePath)
+{
+    if (argc < 2 || argv[1][0] == '\0' || argv[1][0] == '-')
+        return;
+    std::error_code failed;
+    const std::filesystem::path file = std::filesystem::absolute(argv[1], failed);
+    if (failed)
+        return;
+    IniFile profile(profilePath);
+    profile.Load();
+    profile.SetString(kOptionsSection, "SrcFileName", file.lexically_normal().string());
+    profile.Save();
+}
+
+}  // namespace
 
 ConverterApp::ConverterApp(int& argc, char** argv) : argc_(argc), argv_(argv) {}
 
@@ -31,11 +55,12 @@ int ConverterApp::Run()
 
     profilePath_ = ChooseProfilePath(ExecutablePath());
 
-    QApplication application(argc_, argv_);
+    QApplication application(argc_, argv_);  // takes Qt's own options out of argv
+    TakeInputFileArgument(argc_, argv_, profilePath_);
     {
         // The one load of the Windows Media writer library in the process: the window's
         // profile list and every conversion share it. Missing, it only disables WMV output.
-        const WinMediaLibrary winMediaLibrary(ExecutableFolder());
+        const WinMediaLibrary winMediaLibrary(PrivateLibraryFolder(ExecutableFolder()));
         QtFileBrowser fileBrowser;
         HelpWindow helpWindow;
         PlaceholderOptionDialogs optionDialogs;

@@ -1,5 +1,8 @@
 // klova-convert: the headless front end. Runs one conversion from the settings of a
-// profile and the command line, printing the statistics to standard error.
+// profile and the command line, printing the statistics to standard error, or tells
+// what it can do: the encoder and profile names the settings take, its version.
+#include "app/capability_listing.h"
+#include "codecs/compressor_names.h"
 #include "frontend/command_line.h"
 #include "frontend/failure_messages.h"
 #include "codecs/encoder_config_store.h"
@@ -9,6 +12,7 @@
 #include "media_out/win_media_profiles.h"
 #include "platform/app_paths.h"
 #include "platform/gst_ptr.h"
+#include "platform/install_layout.h"
 #include "platform/tick_clock.h"
 #include "resources/string_table.h"
 
@@ -82,7 +86,7 @@ int Convert(ConversionSettings& settings)
     // AVI conversion has no use for. One load serves the profile and every clip.
     std::optional<WinMediaLibrary> winMediaLibrary;
     if (GetOutputExtension(settings) == ".wmv")
-        winMediaLibrary.emplace(ExecutableFolder());
+        winMediaLibrary.emplace(PrivateLibraryFolder(ExecutableFolder()));
     const WinMediaLibrary* library = winMediaLibrary ? &*winMediaLibrary : nullptr;
     HeadlessHost host(library);
     int status = 0;
@@ -110,23 +114,51 @@ int Convert(ConversionSettings& settings)
     return status;
 }
 
+// Answers --list-encoders and --list-profiles (in that order when both are asked).
+int PrintListings(const CommandLine& commandLine)
+{
+    if (commandLine.listEncoders)
+        std::cout << EncoderListingText(ListCompressorNames(CompressorCategory::Video),
+                                        ListCompressorNames(CompressorCategory::Audio));
+    if (commandLine.listEncoders && commandLine.listProfiles)
+        std::cout << '\n';
+    if (commandLine.listProfiles) {
+        const std::string folder = PrivateLibraryFolder(ExecutableFolder());
+        const WinMediaLibrary library(folder);
+        if (!library.IsAvailable()) {
+            std::cout.flush();
+            std::cerr << "klova-convert: no Windows Media profiles: " << kWinMediaLibraryName
+                      << " cannot be loaded from " << folder << '\n';
+            return 1;
+        }
+        std::cout << ProfileListingText(DescribeProfiles(library));
+    }
+    return 0;
+}
+
 }  // namespace
 }  // namespace klova
 
 int main(int argc, char** argv)
 {
     using namespace klova;
+    CommandLine commandLine;
     ConversionSettings settings;
     try {
-        const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-        if (commandLine.showHelp) {
-            std::cout << UsageText();
-            return 0;
-        }
-        settings = SettingsFromCommandLine(commandLine);
+        commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (!AsksOnly(commandLine))
+            settings = SettingsFromCommandLine(commandLine);
     } catch (const std::exception& error) {
         std::cerr << "klova-convert: " << error.what() << "\n";
         return 2;
+    }
+    if (commandLine.showHelp) {
+        std::cout << UsageText();
+        return 0;
+    }
+    if (commandLine.showVersion) {
+        std::cout << VersionText();
+        return 0;
     }
 
     GError* error = nullptr;
@@ -136,13 +168,21 @@ int main(int argc, char** argv)
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-
-    const int status = Convert(settings);
+    int status = 0;
+    if (AsksOnly(commandLine)) {
+        status = PrintListings(commandLine);
+    } else {
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        // The first signal asks the conversion to stop and finish its file; a second one
+        // ends the process at once, which also frees a conversion stuck before its first
+        // step (an input that never becomes ready).
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+        ::sigaction(SIGTERM, &action, nullptr);
+        status = Convert(settings);
+    }
     gst_deinit();
     return status;
 }

@@ -105,6 +105,21 @@ int32_t AsfWriter::GetProfileName(int32_t index, std::u16string* name)
     });
 }
 
+int32_t AsfWriter::GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond)
+{
+    if (!videoBitsPerSecond || !audioBitsPerSecond)
+        return kPointer;
+    if (index < 0)
+        return kInvalidArgument;
+    const std::vector<AsfProfile>& profiles = BuiltInProfiles();
+    if (static_cast<size_t>(index) >= profiles.size())
+        return kFalse;
+    const AsfProfile& profile = profiles[static_cast<size_t>(index)];
+    *videoBitsPerSecond = profile.video.bitRate;
+    *audioBitsPerSecond = profile.audio ? profile.audio->bitRate : 0;
+    return kOk;
+}
+
 int32_t AsfWriter::FindProfile(const char16_t* name, int32_t* index)
 {
     if (!index)

@@ -44,6 +44,7 @@ public:
     int32_t GetAudioToken(uint32_t* token) override;
     int32_t WriteVideo(uint32_t token, const uint8_t* frame) override;
     int32_t WriteAudio(uint32_t token, const uint8_t* chunk) override;
+    int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) override;
 
 private:
     enum class State { Created, Opened, Writing, Finished, Failed };

@@ -29,6 +29,9 @@ struct IWinMediaWriter {
     virtual int32_t WriteVideo(uint32_t token, const uint8_t* frame) = 0;
     // One output frame's worth of audio; (0, null) ends the audio.
     virtual int32_t WriteAudio(uint32_t token, const uint8_t* chunk) = 0;
+    // S_OK with the video and audio bit rates (bits per second; audio 0: the profile
+    // carries no sound) of the index-th built-in profile, S_FALSE past the end.
+    virtual int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) = 0;
 
 protected:
     ~IWinMediaWriter() = default;

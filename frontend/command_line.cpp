@@ -29,12 +29,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             commandLine.showHelp = true;
+        } else if (argument == "--version") {
+            commandLine.showVersion = true;
+        } else if (argument == "--list-encoders") {
+            commandLine.listEncoders = true;
+        } else if (argument == "--list-profiles") {
+            commandLine.listProfiles = true;
         } else if (argument == "--profile") {
             if (i + 1 == arguments.size())
                 throw std::invalid_argument("--profile needs a file name");
             commandLine.profilePath = arguments[++i];
         } else if (argument.rfind("--profile=", 0) == 0) {
             commandLine.profilePath = argument.substr(10);
+        } else if (argument.rfind("-", 0) == 0) {
+            throw std::invalid_argument("unknown option: " + argument + " (see --help)");
         } else {
             const size_t equals = argument.find('=');
             if (equals == std::string::npos || equals == 0)
@@ -47,6 +55,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments)
         }
     }
     return commandLine;
+}
+
+bool AsksOnly(const CommandLine& commandLine)
+{
+    return commandLine.showHelp || commandLine.showVersion || commandLine.listEncoders || commandLine.listProfiles;
 }
 
 ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine)
@@ -68,11 +81,20 @@ std::string UsageText()
 {
     std::string text =
         "Usage: klova-convert [--profile FILE] [Key=Value ...]\n"
+        "       klova-convert --list-encoders | --list-profiles | --version | --help\n"
         "\n"
         "Converts one video file without a window. The settings start from the defaults,\n"
         "then the profile FILE (an INI file as the program writes it, section [Options]),\n"
         "then each Key=Value in order, written as the profile stores it. The profile is\n"
         "never written. Statistics go to standard error while converting.\n"
+        "\n"
+        "Options:\n"
+        "  --profile FILE    start from the settings of this profile\n"
+        "  --list-encoders   print the video and audio encoder names (VideoCodec, AudioCodec)\n"
+        "  --list-profiles   print the built-in Windows Media profiles (MediaProfile) with\n"
+        "                    their video and audio bit rates\n"
+        "  --version         print the version\n"
+        "  -h, --help        print this help\n"
         "\n"
         "Exit status: 0 done, 1 the conversion failed (the reason on standard error),\n"
         "2 bad command line, 130 stopped by SIGINT or SIGTERM (the output written so far\n"
@@ -82,7 +104,8 @@ std::string UsageText()
         "  klova-convert SrcFileName=in.mp4 DstFileName=out.avi\n"
         "  klova-convert SrcFileName=in.mpg DstFileName=out.avi KeepSettings=0 KeepFrameRate=0 \\\n"
         "                FrameRate=25000 KeepFrameSize=0 FrameWidth=320 VideoCodec='<Uncompressed>'\n"
-        "  klova-convert SrcFileName=in.avi DstFileName=out.wmv DstFileType=1 MediaProfile=NAME\n"
+        "  klova-convert SrcFileName=in.avi DstFileName=out.wmv DstFileType=1 \\\n"
+        "                MediaProfile='Broadband (384 Kbps)'\n"
         "\n"
         "Keys (in profile order):\n";
     for (const SettingKey& key : SettingKeys()) {

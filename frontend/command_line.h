@@ -1,5 +1,6 @@
 // The command line of the headless converter: an optional profile and overrides of
-// profile keys, written in the profile's own key names and storage forms.
+// profile keys, written in the profile's own key names and storage forms, or one of
+// the questions about the program itself (help, version, encoder and profile names).
 #pragma once
 
 #include "engine/conversion_settings.h"
@@ -12,6 +13,9 @@ namespace klova {
 
 struct CommandLine {
     bool showHelp = false;
+    bool showVersion = false;
+    bool listEncoders = false;  // --list-encoders
+    bool listProfiles = false;  // --list-profiles
     std::optional<std::string> profilePath;
     std::vector<std::pair<std::string, std::string>> overrides;  // key, stored value
 };
@@ -24,6 +28,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // profile (if any; throws std::runtime_error when it cannot be read), then each
 // override, all read through the profile's storage forms. Nothing is written.
 ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine);
+
+// True when the command line asks about the program rather than for a conversion.
+bool AsksOnly(const CommandLine& commandLine);
 
 // The --help text.
 std::string UsageText();

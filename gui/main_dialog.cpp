@@ -1,6 +1,6 @@
 #include "gui/main_dialog.h"
 
-#include "frontend/compressor_names.h"
+#include "codecs/compressor_names.h"
 #include "frontend/conversion_progress.h"
 #include "frontend/failure_messages.h"
 #include "frontend/settings_store.h"
@@ -151,7 +151,7 @@ void MainDialog::OnInitDialog()
     LoadSettings();
     controls_.SettingsToControls(settings_);
     setWindowIcon(ApplicationIcon());
-    const ChoiceLists lists{CompressorNames(CompressorCategory::Video), CompressorNames(CompressorCategory::Audio),
+    const ChoiceLists lists{FillCompressorList(CompressorCategory::Video), FillCompressorList(CompressorCategory::Audio),
                             FillProfileList(winMediaLibrary_)};
     controls_.PrepareCombos(settings_, lists);
     EnableControls(false);

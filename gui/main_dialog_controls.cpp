@@ -1,5 +1,7 @@
 #include "gui/main_dialog_controls.h"
 
+#include "codecs/compressor_names.h"
+
 #include "frontend/file_names.h"
 #include "gui/control_ids.h"
 #include "gui/history_combo_box.h"
@@ -228,6 +230,8 @@ void MainDialogControls::PrepareCombos(const ConversionSettings& settings, const
 
     for (const std::string& name : lists.audioCodecs)
         audioCodec->AddEntry(FromSetting(name));
+    // PCM stands for no audio encoder; listed, it can be chosen again after another.
+    audioCodec->AddEntry(FromSetting(kPcmCompressorName));
     audioCodec->SortEntries();
     audioCodec->AddStringResource(IDS_AUDIO_ADVANCED);
     audioCodec->SetLimits(0, 1);

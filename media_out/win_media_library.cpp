@@ -1,11 +1,12 @@
 #include "media_out/win_media_library.h"
 
 #include "platform/app_paths.h"
+#include "platform/install_layout.h"
 #include "platform/shared_library.h"
 
 namespace klova {
 
-WinMediaLibrary::WinMediaLibrary() : WinMediaLibrary(ExecutableFolder()) {}
+WinMediaLibrary::WinMediaLibrary() : WinMediaLibrary(PrivateLibraryFolder(ExecutableFolder())) {}
 
 WinMediaLibrary::WinMediaLibrary(const std::string& folder)
     : library_(std::make_shared<SharedLibrary>((folder.empty() ? std::string(".") : folder) + "/" + kWinMediaLibraryName))

@@ -16,7 +16,7 @@ class SharedLibrary;
 
 class WinMediaLibrary {
 public:
-    // Loads the library from the executable's folder.
+    // Loads the library from the program's private library folder (PrivateLibraryFolder).
     WinMediaLibrary();
     // Loads the library from the given folder.
     explicit WinMediaLibrary(const std::string& folder);

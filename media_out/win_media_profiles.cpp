@@ -86,6 +86,25 @@ std::vector<std::string> FillProfileList(const WinMediaLibrary& library)
     return names;
 }
 
+std::vector<ProfileDescription> DescribeProfiles(const WinMediaLibrary& library)
+{
+    std::vector<ProfileDescription> profiles;
+    const WinMediaWriterPtr writer = library.CreateWriter();
+    if (!writer)
+        return profiles;
+    std::u16string name;
+    for (int32_t index = 0; index < kMaxProfiles; ++index) {
+        name.clear();
+        ProfileDescription profile;
+        if (writer->GetProfileName(index, &name) != 0 ||
+            writer->GetProfileBitRates(index, &profile.videoBitsPerSecond, &profile.audioBitsPerSecond) != 0)
+            break;
+        profile.name = Utf16ToUtf8(name);
+        profiles.push_back(std::move(profile));
+    }
+    return profiles;
+}
+
 std::optional<std::u16string> ResolveMediaProfile(const WinMediaLibrary& library, const std::string& setting)
 {
     const WinMediaWriterPtr writer = library.CreateWriter();

@@ -4,6 +4,7 @@
 
 #include "media_out/win_media_library.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,16 @@ namespace klova {
 // Names (UTF-8) of the library's built-in profiles in the library's order; empty
 // without the library.
 std::vector<std::string> FillProfileList(const WinMediaLibrary& library);
+
+struct ProfileDescription {
+    std::string name;               // UTF-8
+    int64_t videoBitsPerSecond = 0;
+    int64_t audioBitsPerSecond = 0; // 0: the profile writes no sound
+};
+
+// The built-in profiles with their bit rates, in the order of FillProfileList; empty
+// without the library.
+std::vector<ProfileDescription> DescribeProfiles(const WinMediaLibrary& library);
 
 // The profile text for the MediaProfile setting: the setting itself (as UTF-16) when
 // it names a built-in profile; otherwise the ".prx" file it names, its bytes taken as

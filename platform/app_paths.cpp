@@ -1,5 +1,7 @@
 #include "platform/app_paths.h"
 
+#include "platform/install_layout.h"
+
 #include <unistd.h>
 
 #include <climits>
@@ -39,7 +41,9 @@ std::string ChooseProfilePath(const std::string& executablePath)
     const std::string beside = ProfilePathBeside(executablePath);
     const size_t slash = beside.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".") : beside.substr(0, slash == 0 ? 1 : slash);
-    if (::access(folder.c_str(), W_OK) == 0)
+    // An installed program's folder is shared by every user (and writable for root):
+    // its profile is always the user's own.
+    if (!IsInstalledLayout(folder) && ::access(folder.c_str(), W_OK) == 0)
         return beside;
 
     std::string configHome;

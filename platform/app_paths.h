@@ -16,8 +16,9 @@ std::string ExecutableFolder();
 // folder name is not an extension.
 std::string ProfilePathBeside(const std::string& executablePath);
 
-// The profile path to use: beside the executable when that folder is writable,
-// otherwise the same file name in $XDG_CONFIG_HOME (or ~/.config).
+// The profile path to use: beside the executable when that folder is writable and
+// not an installed program's bin/ folder, otherwise the same file name in
+// $XDG_CONFIG_HOME (or ~/.config).
 std::string ChooseProfilePath(const std::string& executablePath);
 
 }  // namespace klova

@@ -77,6 +77,25 @@ TEST(FillProfileList, ListsTheBuiltInProfilesInTheirFixedOrder)
     EXPECT_EQ(writer->GetProfileName(static_cast<int32_t>(names.size()), &name), 1);  // S_FALSE past the end
 }
 
+TEST(DescribeProfiles, GivesEachListedProfilesVideoAndAudioBitRates)
+{
+    const std::vector<ProfileDescription> profiles = DescribeProfiles(BuiltLibrary());
+    ASSERT_EQ(profiles.size(), ExpectedProfiles().size());
+    for (size_t i = 0; i < profiles.size(); ++i) {
+        EXPECT_EQ(profiles[i].name, ExpectedProfiles()[i].name);
+        EXPECT_EQ(profiles[i].videoBitsPerSecond, ExpectedProfiles()[i].videoKbps * 1000LL) << profiles[i].name;
+        EXPECT_EQ(profiles[i].audioBitsPerSecond, ExpectedProfiles()[i].audioKbps * 1000LL) << profiles[i].name;
+    }
+
+    WinMediaWriterPtr writer = BuiltLibrary().CreateWriter();
+    int64_t video = -1, audio = -1;
+    EXPECT_EQ(writer->GetProfileBitRates(static_cast<int32_t>(profiles.size()), &video, &audio), 1);  // S_FALSE
+    EXPECT_LT(writer->GetProfileBitRates(-1, &video, &audio), 0);
+    EXPECT_LT(writer->GetProfileBitRates(0, nullptr, &audio), 0);
+    EXPECT_LT(writer->GetProfileBitRates(0, &video, nullptr), 0);
+    EXPECT_TRUE(DescribeProfiles(WinMediaLibrary(KLOVA_NO_FACTORY_DIR)).empty());
+}
+
 TEST(FindProfile, FindsEachListedNameAndOnlyWholeExactNames)
 {
     WinMediaWriterPtr writer = BuiltLibrary().CreateWriter();

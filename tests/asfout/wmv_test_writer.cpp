@@ -98,13 +98,13 @@ long long VideoPacketBytes(const std::string& file)
 const std::vector<ExpectedProfile>& ExpectedProfiles()
 {
     static const std::vector<ExpectedProfile> profiles = {
-        {"Dial-up and mobile (150 Kbps)", 118, "wmv2", "wmav2"},
-        {"Broadband (384 Kbps)", 320, "wmv2", "wmav2"},
-        {"Broadband high quality (768 Kbps)", 640, "wmv2", "wmav2"},
-        {"Local area network (1.5 Mbps)", 1372, "wmv2", "wmav2"},
-        {"High quality archive (2.2 Mbps)", 2008, "wmv2", "wmav2"},
-        {"Music video, audio first (512 Kbps)", 320, "wmv2", "wmav2"},
-        {"Older players, WMV 7 and WMA 1 (512 Kbps)", 448, "wmv1", "wmav1"},
+        {"Dial-up and mobile (150 Kbps)", 118, "wmv2", "wmav2", 32},
+        {"Broadband (384 Kbps)", 320, "wmv2", "wmav2", 64},
+        {"Broadband high quality (768 Kbps)", 640, "wmv2", "wmav2", 128},
+        {"Local area network (1.5 Mbps)", 1372, "wmv2", "wmav2", 128},
+        {"High quality archive (2.2 Mbps)", 2008, "wmv2", "wmav2", 192},
+        {"Music video, audio first (512 Kbps)", 320, "wmv2", "wmav2", 192},
+        {"Older players, WMV 7 and WMA 1 (512 Kbps)", 448, "wmv1", "wmav1", 64},
     };
     return profiles;
 }

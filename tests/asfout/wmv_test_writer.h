@@ -40,6 +40,7 @@ struct ExpectedProfile {
     int videoKbps;
     std::string videoCodec;  // as ffprobe names it
     std::string audioCodec;
+    int audioKbps;
 };
 
 // The built-in profiles in the order the library lists them.

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -238,6 +240,50 @@ TEST_F(KlovaConvert, AnInterruptStopsCleanlyWithACompleteFile)
     EXPECT_GT(frames, 0);
     EXPECT_LT(frames, 1500);
     EXPECT_EQ(test::DecodeErrors(output), "");
+}
+
+TEST_F(KlovaConvert, ASecondSignalEndsAConversionStuckOnItsInput)
+{
+    // A named pipe that is open for writing but never written: the input never becomes
+    // ready, and the conversion never reaches its first step.
+    const std::string input = dir_.File("in.avi");
+    ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string src = "SrcFileName=" + input;
+        const std::string dst = "DstFileName=" + dir_.File("out.avi");
+        ::execl(test::BuildPath("klova-convert").c_str(), "klova-convert", src.c_str(), dst.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // The write end opens once the program has the pipe open for reading.
+    int writer = -1;
+    for (int i = 0; i < 400 && writer < 0; ++i) {
+        writer = ::open(input.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer < 0)
+            ::usleep(25'000);
+    }
+    EXPECT_GE(writer, 0) << "the program never opened its input";
+
+    ::kill(child, SIGTERM);
+    ::usleep(200'000);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 400 && ended == 0; ++i) {
+        ended = ::waitpid(child, &status, WNOHANG);
+        if (ended == 0)
+            ::usleep(25'000);
+    }
+    if (ended == 0) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+    }
+    if (writer >= 0)
+        ::close(writer);
+    ASSERT_NE(ended, 0) << "still running after two SIGTERMs";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
 }
 
 struct SourceCase {
