@@ -59,7 +59,9 @@ void BM_FrameScaler(benchmark::State& state)
 {
     const int sw = static_cast<int>(state.range(0)), sh = static_cast<int>(state.range(1));
     const int dw = static_cast<int>(state.range(2)), dh = static_cast<int>(state.range(3));
-    FrameScaler scaler(sw, sh, dw, dh);
+    const auto level = static_cast<SimdLevel>(state.range(4));
+    state.SetLabel(SimdLevelName(level));
+    FrameScaler scaler(sw, sh, dw, dh, level);
     const auto source = RandomFrame(sw, sh);
     std::vector<uint8_t> destination(scaler.OutputImageSize());
     for (auto _ : state) {
@@ -122,8 +124,22 @@ void ScaleSizes(benchmark::internal::Benchmark* b)
     b->Unit(benchmark::kMicrosecond);
 }
 
+// The same sizes, with each instruction set the processor runs for the horizontal filter.
+void ScaleSizesAndLevels(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"sw", "sh", "dw", "dh", "level"});
+    for (const SimdLevel level : SupportedSimdLevels()) {
+        const int index = static_cast<int>(level);
+        b->Args({1280, 720, 320, 240, index});
+        b->Args({720, 576, 352, 288, index});
+        b->Args({1920, 1080, 640, 360, index});
+        b->Args({640, 480, 1280, 960, index});
+    }
+    b->Unit(benchmark::kMicrosecond);
+}
+
 BENCHMARK(BM_ScaleFrameReference)->Apply(ScaleSizes);
-BENCHMARK(BM_FrameScaler)->Apply(ScaleSizes);
+BENCHMARK(BM_FrameScaler)->Apply(ScaleSizesAndLevels);
 BENCHMARK(BM_SwscaleBilinear)->Apply(ScaleSizes);
 BENCHMARK(BM_SwscaleBilinearAlignedRows)->Apply(ScaleSizes);
 
