@@ -1,13 +1,15 @@
 // Throughput of the engine's per-frame building blocks on one core: frame scaling
 // (reference ScaleFrame, FrameScaler, and libswscale's bilinear BGR24 scaling of the
 // same sizes for comparison), the reader's 4:2:0 to BGR conversion at each instruction
-// set the processor runs (and GStreamer's own for comparison), scene detection on
-// 1280 x 720 frames, and audio conversion per output frame. Prints figures only; run:
+// set the processor runs (and GStreamer's own for comparison), the writer's BGR to I420
+// conversion likewise, scene detection on 1280 x 720 frames, and audio conversion per
+// output frame. Prints figures only; run:
 //   build/bench/engine_bench --benchmark_counters_tabular=true
 #include "engine/audio_converter.h"
 #include "engine/frame_scaler.h"
 #include "engine/scene_detector.h"
 #include "media_in/yuv_to_bgr_converter.h"
+#include "media_out/bgr_to_i420_converter.h"
 #include "platform/media_types.h"
 #include "platform/simd_level.h"
 
@@ -157,7 +159,7 @@ void SetLevelLabel(benchmark::State& state)
     state.SetLabel(SimdLevelName(static_cast<SimdLevel>(state.range(0))));
 }
 
-// A decoded 1280 x 720 I420 frame of random bytes, mapped for reading.
+// A frame of random bytes in a GStreamer format, mapped for reading.
 class DecodedFrame {
 public:
     DecodedFrame(GstVideoFormat format, int width, int height)
@@ -219,6 +221,46 @@ void BM_YuvToBgrGStreamer(benchmark::State& state)
     SetFrameCounters(state);
 }
 BENCHMARK(BM_YuvToBgrGStreamer)->Unit(benchmark::kMicrosecond);
+
+// The engine's bottom-up 1280 x 720 frame to I420 (BT.709, as for that height).
+void BM_BgrToI420(benchmark::State& state)
+{
+    const auto frame = RandomFrame(1280, 720);
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, 1280, 720);
+    BgrToI420Converter converter(static_cast<SimdLevel>(state.range(0)));
+    converter.Configure(info);
+    std::vector<uint8_t> out(info.size);
+    for (auto _ : state) {
+        converter.Convert(frame.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetFrameCounters(state);
+    SetLevelLabel(state);
+}
+BENCHMARK(BM_BgrToI420)->Apply(SimdLevels);
+
+// GStreamer's own conversion of a top-down frame, on one thread (videoconvert's work
+// before the writer converted in its copy).
+void BM_BgrToI420GStreamer(benchmark::State& state)
+{
+    GstVideoInfo bgr;
+    gst_video_info_set_format(&bgr, GST_VIDEO_FORMAT_BGR, 1280, 720);
+    const DecodedFrame input(GST_VIDEO_FORMAT_BGR, 1280, 720);
+    GstVideoInfo i420;
+    gst_video_info_set_format(&i420, GST_VIDEO_FORMAT_I420, 1280, 720);
+    GstVideoConverter* converter = gst_video_converter_new(&bgr, &i420, nullptr);
+    GstBuffer* out = gst_buffer_new_allocate(nullptr, i420.size, nullptr);
+    GstVideoFrame outFrame;
+    gst_video_frame_map(&outFrame, &i420, out, GST_MAP_WRITE);
+    for (auto _ : state)
+        gst_video_converter_frame(converter, &input.frame(), &outFrame);
+    gst_video_frame_unmap(&outFrame);
+    gst_buffer_unref(out);
+    gst_video_converter_free(converter);
+    SetFrameCounters(state);
+}
+BENCHMARK(BM_BgrToI420GStreamer)->Unit(benchmark::kMicrosecond);
 
 void BM_SceneDetection(benchmark::State& state)
 {

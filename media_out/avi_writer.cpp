@@ -176,6 +176,11 @@ void AviWriter::ConnectVideoEncoder(GstElement* from, GstElement* encoder)
         linker_->Connect(from, encoder);
         return;
     }
+    // An encoder that takes I420 gets it from the proxy, converted in the copy the proxy
+    // makes anyway; the converter then passes the frames through.
+    const GstPtr<GstCaps> i420 = adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", nullptr));
+    if (gst_caps_can_intersect(formats.get(), i420.get()))
+        videoProxy_->OfferI420(true);
     GstElement* convert = linker_->Create("videoconvert", "Encoder Input Converter");
     g_object_set(convert, "n-threads", 0u, nullptr);  // one per core
     GstElement* filter = linker_->Create("capsfilter", "Encoder Input Format");
