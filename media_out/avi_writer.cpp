@@ -98,7 +98,7 @@ void AviWriter::SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double f
 
 GstPtr<GstElement> AviWriter::FindCompressor(const std::string& friendlyName, bool video)
 {
-    DeviceMonikerList list(video ? CompressorCategory::Video : CompressorCategory::Audio);
+    const DeviceMonikerList list(video ? CompressorCategory::Video : CompressorCategory::Audio, friendlyName);
     GstPtr<GstElement> encoder;
     if (Failed(list.CreateByName(friendlyName, &encoder)))
         ThrowOpenFailed("no " + std::string(video ? "video" : "audio") + " encoder named \"" + friendlyName + "\"");
