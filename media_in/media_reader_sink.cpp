@@ -5,7 +5,6 @@
 #include "platform/gst_ptr.h"
 
 #include <gst/base/gstbasesink.h>
-#include <gst/video/video.h>
 
 #include <mutex>
 #include <new>
@@ -87,19 +86,6 @@ gboolean StopTrampoline(GstBaseSink* sink)
     return TRUE;
 }
 
-// Video frames are mapped through their video meta, so a decoder may hand over the
-// very buffers it decoded into, with its own padding and alignment, instead of copying
-// each picture into a plain one.
-gboolean ProposeAllocationTrampoline(GstBaseSink*, GstQuery* query)
-{
-    GstCaps* caps = nullptr;
-    gst_query_parse_allocation(query, &caps, nullptr);
-    if (caps && gst_caps_get_size(caps) > 0 &&
-        gst_structure_has_name(gst_caps_get_structure(caps, 0), "video/x-raw"))
-        gst_query_add_allocation_meta(query, GST_VIDEO_META_API_TYPE, nullptr);
-    return TRUE;
-}
-
 gboolean EventTrampoline(GstBaseSink* sink, GstEvent* event)
 {
     GstPtr<GstEvent> owned(event);  // ours until the base class takes it
@@ -148,7 +134,6 @@ static void klova_media_reader_sink_class_init(KlovaMediaReaderSinkClass* klass)
     sinkClass->unlock_stop = UnlockStopTrampoline;
     sinkClass->stop = StopTrampoline;
     sinkClass->event = EventTrampoline;
-    sinkClass->propose_allocation = ProposeAllocationTrampoline;
 }
 
 namespace klova {

@@ -6,7 +6,6 @@
 #include "platform/gst_ptr.h"
 
 #include <gst/check/gstharness.h>
-#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -212,70 +211,6 @@ TEST(MediaReaderSink, DeliversOneBottomUpFramePerRequest)
     EXPECT_EQ(pushed.get(), GST_FLOW_OK);
     // The end stays the end.
     EXPECT_FALSE(sink.Read(&length, &start, &stop));
-}
-
-// A 6 x 4 I420 frame whose sample values depend on plane, row and column, laid out
-// with the strides and plane offsets given (the decoder's own padding) and described by
-// a video meta when asked.
-GstBuffer* MakeI420Frame(const int (&strides)[3], const gsize (&offsets)[3], gsize size, bool withMeta,
-                         GstClockTime pts)
-{
-    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, size, nullptr);
-    GstMapInfo map;
-    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
-    std::memset(map.data, 0x5A, map.size);
-    for (int plane = 0; plane < 3; ++plane) {
-        const int width = plane ? 3 : 6;
-        const int height = plane ? 2 : 4;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                map.data[offsets[plane] + y * strides[plane] + x] = static_cast<guint8>(40 + plane * 60 + y * 13 + x * 7);
-    }
-    gst_buffer_unmap(buffer, &map);
-    if (withMeta) {
-        gsize metaOffsets[GST_VIDEO_MAX_PLANES] = {offsets[0], offsets[1], offsets[2]};
-        gint metaStrides[GST_VIDEO_MAX_PLANES] = {strides[0], strides[1], strides[2]};
-        gst_buffer_add_video_meta_full(buffer, GST_VIDEO_FRAME_FLAG_NONE, GST_VIDEO_FORMAT_I420, 6, 4, 3, metaOffsets,
-                                       metaStrides);
-    }
-    GST_BUFFER_PTS(buffer) = pts;
-    GST_BUFFER_DURATION(buffer) = kFrameNs;
-    return buffer;
-}
-
-// The sink tells decoders it reads frames through their video meta, so they may hand
-// over the buffers they decoded into; such a frame, padded and aligned its own way,
-// comes out as the same frame in the plain layout does.
-TEST(MediaReaderSink, TakesDecodersPaddedFramesThroughTheirVideoMeta)
-{
-    SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
-    const char* caps = "video/x-raw,format=I420,width=6,height=4,framerate=25/1";
-    GstPtr<GstQuery> query = adopt(gst_query_new_allocation(SinkHarness::Caps(caps).get(), FALSE));
-    ASSERT_TRUE(gst_pad_peer_query(sink.harness()->srcpad, query.get()));
-    EXPECT_TRUE(gst_query_find_allocation_meta(query.get(), GST_VIDEO_META_API_TYPE, nullptr));
-    GstPtr<GstQuery> audioQuery = adopt(gst_query_new_allocation(
-        SinkHarness::Caps("audio/x-raw,format=S16LE,layout=interleaved,rate=8000,channels=1").get(), FALSE));
-    gst_pad_peer_query(sink.harness()->srcpad, audioQuery.get());
-    EXPECT_FALSE(gst_query_find_allocation_meta(audioQuery.get(), GST_VIDEO_META_API_TYPE, nullptr));
-
-    sink.Connect(caps);
-    GstVideoInfo plain;
-    gst_video_info_set_format(&plain, GST_VIDEO_FORMAT_I420, 6, 4);
-    const int plainStrides[3] = {plain.stride[0], plain.stride[1], plain.stride[2]};
-    const gsize plainOffsets[3] = {plain.offset[0], plain.offset[1], plain.offset[2]};
-    const int paddedStrides[3] = {64, 32, 32};
-    const gsize paddedOffsets[3] = {64, 64 * 8, 64 * 8 + 32 * 5};
-    sink.PushFromThread({MakeI420Frame(plainStrides, plainOffsets, plain.size, false, 0),
-                         MakeI420Frame(paddedStrides, paddedOffsets, 64 * 8 + 32 * 10, true, kFrameNs)},
-                        true);
-    std::vector<std::vector<uint8_t>> frames;
-    uint32_t length = 0;
-    MediaTime start = 0;
-    MediaTime stop = 0;
-    while (sink.Read(&length, &start, &stop))
-        frames.emplace_back(sink.buffer().begin(), sink.buffer().begin() + length);
-    ASSERT_EQ(frames.size(), 2u);
-    EXPECT_EQ(frames[1], frames[0]);
 }
 
 TEST(MediaReaderSink, SplitsAudioLargerThanTheBufferWithProportionalTimes)
