@@ -20,7 +20,8 @@ set -eu
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-5}
-convert="$(pwd)/$build/klova-convert"
+case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+convert="$build/klova-convert"
 [ -x "$convert" ] || { echo "no $convert: build first" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -38,15 +39,15 @@ make_input in576.mpg testsrc2=size=720x576 10 -c:v mpeg2video -q:v 4 -pix_fmt yu
 make_input in4k.mp4 testsrc2=size=3840x2160 4 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac
 
 # Each line of the case list: label | klova-convert settings | ffmpeg arguments after the
-# input (the output file last).
+# input (the output file last) | the target for the ratios (issue 16).
 small="KeepSettings=0 KeepFrameSize=0 KeepAspect=0 FrameWidth=320 FrameHeight=240"
 profile="MediaProfile=Broadband high quality (768 Kbps)"
 cat >"$work/cases" <<EOF
-720p H.264 + AAC -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in720.mp4 DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi
-576p MPEG-2 + MP2 -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in576.mpg DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi
-720p -> 720p MPEG-4 + PCM AVI (no scaling)|SrcFileName=$work/in720.mp4 DstFileName=$work/k.avi|-c:v mpeg4 -c:a pcm_s16le $work/f.avi
-720p -> 720p WMV (Broadband high quality)|SrcFileName=$work/in720.mp4 DstFileName=$work/k.wmv DstFileType=1 $profile|-c:v wmv2 -b:v 640k -g 100 -c:a wmav2 -b:a 128k $work/f.wmv
-4K H.264 -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in4k.mp4 DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi
+720p H.264 + AAC -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in720.mp4 DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi|wall <= 1.0, CPU <= 1.3
+576p MPEG-2 + MP2 -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in576.mpg DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi|wall <= 1.0, CPU <= 1.4
+720p -> 720p MPEG-4 + PCM AVI (no scaling)|SrcFileName=$work/in720.mp4 DstFileName=$work/k.avi|-c:v mpeg4 -c:a pcm_s16le $work/f.avi|wall <= 1.1, CPU <= 1.4
+720p -> 720p WMV (Broadband high quality)|SrcFileName=$work/in720.mp4 DstFileName=$work/k.wmv DstFileType=1 $profile|-c:v wmv2 -b:v 640k -g 100 -c:a wmav2 -b:a 128k $work/f.wmv|wall <= 1.0, CPU <= 1.3
+4K H.264 -> 320x240 MPEG-4 + PCM AVI|SrcFileName=$work/in4k.mp4 DstFileName=$work/k.avi $small|-vf scale=320:240:flags=bilinear -c:v mpeg4 -c:a pcm_s16le $work/f.avi|wall <= 1.1
 EOF
 scene="720p -> 320x240, scene detection off / on|SrcFileName=$work/in720.mp4 DstFileName=$work/k.avi $small|SceneDetection=1"
 
@@ -91,7 +92,7 @@ def ratio(a, b):
 print("\n%d alternating runs each, medians; ratios are klova / ffmpeg" % runs)
 print("%-46s %-7s %8s %8s %9s %9s" % ("case", "", "wall s", "CPU s", "peak MiB", "out KiB"))
 for line in open(os.path.join(work, "cases")):
-    label, settings, theirs = [part.strip() for part in line.split("|")]
+    label, settings, theirs, target = [part.strip() for part in line.split("|")]
     input_file = settings.split()[0].split("=", 1)[1]
     ours_argv = klova_args(settings)
     ours_output = [w.split("=", 1)[1] for w in settings.split() if w.startswith("DstFileName=")][0]
@@ -103,8 +104,8 @@ for line in open(os.path.join(work, "cases")):
     o, t = medians(ours), medians(others)
     print("%-46s %-7s %8.2f %8.2f %9.1f %9.0f" % (label, "klova", o[0], o[1], o[2], o[3] / 1024))
     print("%-46s %-7s %8.2f %8.2f %9.1f %9.0f" % ("", "ffmpeg", t[0], t[1], t[2], t[3] / 1024))
-    print("%-46s %-7s %8.2f %8.2f %9.2f %9.2f" % ("", "ratio", ratio(o[0], t[0]), ratio(o[1], t[1]),
-                                                 ratio(o[2], t[2]), ratio(o[3], t[3])))
+    print("%-46s %-7s %8.2f %8.2f %9.2f %9.2f   target: %s, peak memory <= 1.3"
+          % ("", "ratio", ratio(o[0], t[0]), ratio(o[1], t[1]), ratio(o[2], t[2]), ratio(o[3], t[3]), target))
 
 # Scene detection: the same conversion with detection off and on, alternately.
 label, settings, extra = [part.strip() for part in scene.split("|")]
@@ -115,7 +116,8 @@ for _ in range(runs):
     on.append(run(klova_args(settings + " " + extra), output))
 off, on = medians(off), medians(on)
 print("\n%-46s off %6.2f s wall %6.2f s CPU   on %6.2f s wall %6.2f s CPU   extra %+5.1f %% wall %+5.1f %% CPU"
-      % (label, off[0], off[1], on[0], on[1], (on[0] / off[0] - 1) * 100, (on[1] / off[1] - 1) * 100))
+      "   target: <= 5 %%" % (label, off[0], off[1], on[0], on[1], (on[0] / off[0] - 1) * 100,
+                            (on[1] / off[1] - 1) * 100))
 
 # Start-up: from the process start to the reader's first frame, seen as the reader's
 # log line arrives on standard error (GStreamer writes its log unbuffered).
