@@ -1,15 +1,21 @@
 // Throughput of the engine's per-frame building blocks on one core: frame scaling
 // (reference ScaleFrame, FrameScaler, and libswscale's bilinear BGR24 scaling of the
-// same sizes for comparison), scene detection on 1280 x 720 frames, and audio
-// conversion per output frame. Prints figures only; run:
+// same sizes for comparison), the reader's 4:2:0 to BGR conversion at each instruction
+// set the processor runs (and GStreamer's own for comparison), the writer's BGR to I420
+// conversion likewise, scene detection on 1280 x 720 frames, and audio conversion per
+// output frame. Prints figures only; run:
 //   build/bench/engine_bench --benchmark_counters_tabular=true
 #include "engine/audio_converter.h"
 #include "engine/frame_scaler.h"
 #include "engine/scene_detector.h"
+#include "media_in/yuv_to_bgr_converter.h"
+#include "media_out/bgr_to_i420_converter.h"
 #include "platform/media_types.h"
+#include "platform/simd_level.h"
 
 #include <benchmark/benchmark.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -55,7 +61,9 @@ void BM_FrameScaler(benchmark::State& state)
 {
     const int sw = static_cast<int>(state.range(0)), sh = static_cast<int>(state.range(1));
     const int dw = static_cast<int>(state.range(2)), dh = static_cast<int>(state.range(3));
-    FrameScaler scaler(sw, sh, dw, dh);
+    const auto level = static_cast<SimdLevel>(state.range(4));
+    state.SetLabel(SimdLevelName(level));
+    FrameScaler scaler(sw, sh, dw, dh, level);
     const auto source = RandomFrame(sw, sh);
     std::vector<uint8_t> destination(scaler.OutputImageSize());
     for (auto _ : state) {
@@ -118,10 +126,141 @@ void ScaleSizes(benchmark::internal::Benchmark* b)
     b->Unit(benchmark::kMicrosecond);
 }
 
+// The same sizes, with each instruction set the processor runs for the horizontal filter.
+void ScaleSizesAndLevels(benchmark::internal::Benchmark* b)
+{
+    b->ArgNames({"sw", "sh", "dw", "dh", "level"});
+    for (const SimdLevel level : SupportedSimdLevels()) {
+        const int index = static_cast<int>(level);
+        b->Args({1280, 720, 320, 240, index});
+        b->Args({720, 576, 352, 288, index});
+        b->Args({1920, 1080, 640, 360, index});
+        b->Args({640, 480, 1280, 960, index});
+    }
+    b->Unit(benchmark::kMicrosecond);
+}
+
 BENCHMARK(BM_ScaleFrameReference)->Apply(ScaleSizes);
-BENCHMARK(BM_FrameScaler)->Apply(ScaleSizes);
+BENCHMARK(BM_FrameScaler)->Apply(ScaleSizesAndLevels);
 BENCHMARK(BM_SwscaleBilinear)->Apply(ScaleSizes);
 BENCHMARK(BM_SwscaleBilinearAlignedRows)->Apply(ScaleSizes);
+
+// The instruction sets this processor runs, as benchmark arguments.
+void SimdLevels(benchmark::internal::Benchmark* b)
+{
+    b->ArgName("level");
+    for (const SimdLevel level : SupportedSimdLevels())
+        b->Arg(static_cast<int>(level));
+    b->Unit(benchmark::kMicrosecond);
+}
+
+void SetLevelLabel(benchmark::State& state)
+{
+    state.SetLabel(SimdLevelName(static_cast<SimdLevel>(state.range(0))));
+}
+
+// A frame of random bytes in a GStreamer format, mapped for reading.
+class DecodedFrame {
+public:
+    DecodedFrame(GstVideoFormat format, int width, int height)
+    {
+        gst_video_info_set_format(&info_, format, width, height);
+        buffer_ = gst_buffer_new_allocate(nullptr, info_.size, nullptr);
+        GstMapInfo map;
+        gst_buffer_map(buffer_, &map, GST_MAP_WRITE);
+        std::mt19937 random(3);
+        for (gsize i = 0; i < map.size; ++i)
+            map.data[i] = static_cast<uint8_t>(random());
+        gst_buffer_unmap(buffer_, &map);
+        gst_video_frame_map(&frame_, &info_, buffer_, GST_MAP_READ);
+    }
+    ~DecodedFrame()
+    {
+        gst_video_frame_unmap(&frame_);
+        gst_buffer_unref(buffer_);
+    }
+    const GstVideoInfo& info() const { return info_; }
+    const GstVideoFrame& frame() const { return frame_; }
+
+private:
+    GstVideoInfo info_;
+    GstBuffer* buffer_ = nullptr;
+    GstVideoFrame frame_;
+};
+
+void BM_YuvToBgr(benchmark::State& state)
+{
+    const DecodedFrame input(GST_VIDEO_FORMAT_I420, 1280, 720);
+    YuvToBgrConverter converter(static_cast<SimdLevel>(state.range(0)));
+    converter.Configure(input.info());
+    std::vector<uint8_t> dib(DibImageSize(1280, 720));
+    for (auto _ : state) {
+        converter.Convert(input.frame(), dib.data());
+        benchmark::DoNotOptimize(dib.data());
+    }
+    SetFrameCounters(state);
+    SetLevelLabel(state);
+}
+BENCHMARK(BM_YuvToBgr)->Apply(SimdLevels);
+
+// GStreamer's own conversion of the same frame to top-down BGR, on one thread.
+void BM_YuvToBgrGStreamer(benchmark::State& state)
+{
+    const DecodedFrame input(GST_VIDEO_FORMAT_I420, 1280, 720);
+    GstVideoInfo bgr;
+    gst_video_info_set_format(&bgr, GST_VIDEO_FORMAT_BGR, 1280, 720);
+    GstVideoConverter* converter = gst_video_converter_new(const_cast<GstVideoInfo*>(&input.info()), &bgr, nullptr);
+    GstBuffer* out = gst_buffer_new_allocate(nullptr, bgr.size, nullptr);
+    GstVideoFrame outFrame;
+    gst_video_frame_map(&outFrame, &bgr, out, GST_MAP_WRITE);
+    for (auto _ : state)
+        gst_video_converter_frame(converter, &input.frame(), &outFrame);
+    gst_video_frame_unmap(&outFrame);
+    gst_buffer_unref(out);
+    gst_video_converter_free(converter);
+    SetFrameCounters(state);
+}
+BENCHMARK(BM_YuvToBgrGStreamer)->Unit(benchmark::kMicrosecond);
+
+// The engine's bottom-up 1280 x 720 frame to I420 (BT.709, as for that height).
+void BM_BgrToI420(benchmark::State& state)
+{
+    const auto frame = RandomFrame(1280, 720);
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, 1280, 720);
+    BgrToI420Converter converter(static_cast<SimdLevel>(state.range(0)));
+    converter.Configure(info);
+    std::vector<uint8_t> out(info.size);
+    for (auto _ : state) {
+        converter.Convert(frame.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetFrameCounters(state);
+    SetLevelLabel(state);
+}
+BENCHMARK(BM_BgrToI420)->Apply(SimdLevels);
+
+// GStreamer's own conversion of a top-down frame, on one thread (videoconvert's work
+// before the writer converted in its copy).
+void BM_BgrToI420GStreamer(benchmark::State& state)
+{
+    GstVideoInfo bgr;
+    gst_video_info_set_format(&bgr, GST_VIDEO_FORMAT_BGR, 1280, 720);
+    const DecodedFrame input(GST_VIDEO_FORMAT_BGR, 1280, 720);
+    GstVideoInfo i420;
+    gst_video_info_set_format(&i420, GST_VIDEO_FORMAT_I420, 1280, 720);
+    GstVideoConverter* converter = gst_video_converter_new(&bgr, &i420, nullptr);
+    GstBuffer* out = gst_buffer_new_allocate(nullptr, i420.size, nullptr);
+    GstVideoFrame outFrame;
+    gst_video_frame_map(&outFrame, &i420, out, GST_MAP_WRITE);
+    for (auto _ : state)
+        gst_video_converter_frame(converter, &input.frame(), &outFrame);
+    gst_video_frame_unmap(&outFrame);
+    gst_buffer_unref(out);
+    gst_video_converter_free(converter);
+    SetFrameCounters(state);
+}
+BENCHMARK(BM_BgrToI420GStreamer)->Unit(benchmark::kMicrosecond);
 
 void BM_SceneDetection(benchmark::State& state)
 {

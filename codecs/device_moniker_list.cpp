@@ -12,15 +12,29 @@ DeviceMonikerList::DeviceMonikerList(CompressorCategory category)
     Enumerate(category);
 }
 
+DeviceMonikerList::DeviceMonikerList(CompressorCategory category, const std::string& friendlyName)
+{
+    Fill(category, &friendlyName);
+}
+
 HRESULT DeviceMonikerList::Enumerate(CompressorCategory category)
+{
+    return Fill(category, nullptr);
+}
+
+HRESULT DeviceMonikerList::Fill(CompressorCategory category, const std::string* friendlyName)
 {
     monikers_.clear();
     if (!gst_is_initialized())
         return E_FAIL;
 
     const PluginFeatureListPtr features(gst_registry_get_feature_list(gst_registry_get(), GST_TYPE_ELEMENT_FACTORY));
+    std::string name;
     for (const GList* item = features.get(); item; item = item->next) {
         auto* factory = GST_ELEMENT_FACTORY(item->data);
+        // The name comes from the registry; only the check below loads the plugin.
+        if (friendlyName && (Failed(ReadMonikerString(factory, "FriendlyName", &name)) || name != *friendlyName))
+            continue;
         if (AviEncoderCheck::Accepts(factory, category))
             monikers_.push_back(retain(factory));
     }

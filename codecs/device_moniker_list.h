@@ -21,6 +21,10 @@ class DeviceMonikerList {
 public:
     // Enumerates the category; a failing enumeration leaves the list empty.
     explicit DeviceMonikerList(CompressorCategory category);
+    // Enumerates only the category's encoders of that friendly name: the ones the whole
+    // list holds under it, in the same order, so a lookup by the name answers as on the
+    // whole list, without loading and opening every other encoder first.
+    DeviceMonikerList(CompressorCategory category, const std::string& friendlyName);
     DeviceMonikerList(const DeviceMonikerList&) = delete;
     DeviceMonikerList& operator=(const DeviceMonikerList&) = delete;
 
@@ -53,6 +57,9 @@ public:
     static HRESULT ReadMonikerString(GstElementFactory* moniker, const std::string& property, std::string* value);
 
 private:
+    // Refills the list with the category's encoders, or only those of the friendly name.
+    HRESULT Fill(CompressorCategory category, const std::string* friendlyName);
+
     std::vector<GstPtr<GstElementFactory>> monikers_;
 };
 

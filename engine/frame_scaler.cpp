@@ -101,12 +101,14 @@ void ScaleFrame(const DivideTable& table, const uint8_t* src, int sw, int sh, ui
     }
 }
 
-FrameScaler::FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outputWidth, int32_t outputHeight)
+FrameScaler::FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outputWidth, int32_t outputHeight,
+                         SimdLevel level)
     : sourceWidth_(sourceWidth),
       sourceHeight_(sourceHeight),
       outputWidth_(outputWidth),
       outputHeight_(outputHeight),
-      needsScaling_(sourceWidth != outputWidth || sourceHeight != outputHeight)
+      needsScaling_(sourceWidth != outputWidth || sourceHeight != outputHeight),
+      filterRow_(ScalerRowFilterFor(level))
 {
     if (sourceWidth <= 0 || sourceHeight <= 0 || outputWidth <= 0 || outputHeight <= 0)
         throw std::invalid_argument("frame sizes must be positive");
@@ -117,13 +119,12 @@ FrameScaler::FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outp
     RequireScalable(sourceWidth, sourceHeight, outputWidth, outputHeight);
 
     columnOffset_.resize(static_cast<size_t>(outputWidth));
-    leftWeight_.resize(static_cast<size_t>(outputWidth));
-    rightWeight_.resize(static_cast<size_t>(outputWidth));
+    columnWeights_.resize(static_cast<size_t>(outputWidth));
     for (int32_t x = 0; x < outputWidth; ++x) {
         const SourcePosition column = PositionOf(x, sourceWidth, outputWidth);
         columnOffset_[static_cast<size_t>(x)] = 3 * static_cast<uint32_t>(column.index);
-        leftWeight_[static_cast<size_t>(x)] = static_cast<uint16_t>(kFullWeight - column.fraction);
-        rightWeight_[static_cast<size_t>(x)] = static_cast<uint16_t>(column.fraction);
+        columnWeights_[static_cast<size_t>(x)] = ScalerWeights(static_cast<uint32_t>(kFullWeight - column.fraction),
+                                                               static_cast<uint32_t>(column.fraction));
     }
     sourceRow_.resize(static_cast<size_t>(outputHeight));
     rowFraction_.resize(static_cast<size_t>(outputHeight));
@@ -133,7 +134,7 @@ FrameScaler::FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outp
         rowFraction_[static_cast<size_t>(y)] = static_cast<uint16_t>(row.fraction);
     }
     for (auto& row : rowCache_)
-        row.resize(3 * static_cast<size_t>(outputWidth));
+        row.resize(3 * static_cast<size_t>(outputWidth) + kScalerRowSlack);
 }
 
 size_t FrameScaler::OutputImageSize() const
@@ -149,23 +150,6 @@ const uint8_t* FrameScaler::ConvertFrame(const uint8_t* source, uint8_t* frameBu
     return frameBuffer;
 }
 
-void FrameScaler::FilterRow(const uint8_t* source, int32_t sourceRow, uint16_t* row) const
-{
-    const uint8_t* in = source + static_cast<size_t>(sourceRow) * sourceStride_;
-    const uint32_t* offset = columnOffset_.data();
-    const uint16_t* left = leftWeight_.data();
-    const uint16_t* right = rightWeight_.data();
-    for (int32_t x = 0; x < outputWidth_; ++x) {
-        const uint8_t* p = in + offset[x];
-        const uint32_t l = left[x];
-        const uint32_t r = right[x];
-        row[0] = static_cast<uint16_t>(l * p[0] + r * p[3]);
-        row[1] = static_cast<uint16_t>(l * p[1] + r * p[4]);
-        row[2] = static_cast<uint16_t>(l * p[2] + r * p[5]);
-        row += 3;
-    }
-}
-
 const uint16_t* FrameScaler::FilteredRow(const uint8_t* source, int32_t sourceRow, int32_t keepRow)
 {
     for (int slot = 0; slot < 2; ++slot) {
@@ -173,7 +157,8 @@ const uint16_t* FrameScaler::FilteredRow(const uint8_t* source, int32_t sourceRo
             return rowCache_[slot].data();
     }
     const int slot = cachedRow_[0] == keepRow ? 1 : 0;
-    FilterRow(source, sourceRow, rowCache_[slot].data());
+    filterRow_(source + static_cast<size_t>(sourceRow) * sourceStride_, columnOffset_.data(), columnWeights_.data(),
+               outputWidth_, rowCache_[slot].data());
     cachedRow_[slot] = sourceRow;
     return rowCache_[slot].data();
 }

@@ -6,6 +6,9 @@
 // destination rows are never written.
 #pragma once
 
+#include "engine/scaler_row_filter.h"
+#include "platform/simd_level.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,15 +47,18 @@ void ScaleFrame(const DivideTable& table, const uint8_t* src, int sw, int sh, ui
 // consecutive output rows share it), and the vertical blend and the rounded division
 // by 225 run over whole rows in 16-bit lanes the compiler vectorises. The division is a
 // multiplication and shifts that equal every reachable DivideTable entry (checked at
-// compile time), so the scaler needs no table.
+// compile time), so the scaler needs no table. The horizontal filter is vector code
+// where the processor has it (scaler_row_filter.h).
 //
 // Not thread-safe: Scale uses the scaler's own row buffers.
 class FrameScaler {
 public:
     // Throws std::invalid_argument when a size is not positive, or when the sizes
     // differ and the source is narrower or lower than 2 pixels. Equal sizes of any
-    // positive value are accepted: such frames pass through unchanged.
-    FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outputWidth, int32_t outputHeight);
+    // positive value are accepted: such frames pass through unchanged. level picks the
+    // instruction set of the horizontal filter; tests force each.
+    FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outputWidth, int32_t outputHeight,
+                SimdLevel level = BestSimdLevel());
 
     FrameScaler(const FrameScaler&) = delete;
     FrameScaler& operator=(const FrameScaler&) = delete;
@@ -78,10 +84,8 @@ public:
     void Scale(const uint8_t* source, uint8_t* destination);
 
 private:
-    // Fills row (3 values per output pixel) with the horizontal blend
-    // (15 - wx) * left + wx * right of the source row sourceRow.
-    void FilterRow(const uint8_t* source, int32_t sourceRow, uint16_t* row) const;
-    // The filtered source row sourceRow, from the two-row cache or computed into the
+    // The filtered source row sourceRow (3 values per output pixel, the horizontal
+    // blend (15 - wx) * left + wx * right), from the two-row cache or computed into the
     // slot that does not hold keepRow.
     const uint16_t* FilteredRow(const uint8_t* source, int32_t sourceRow, int32_t keepRow);
 
@@ -93,16 +97,17 @@ private:
     size_t outputStride_;
     bool needsScaling_;
 
+    ScalerRowFilter filterRow_;
     // Per output column: byte offset of the left neighbour within a source row, and
-    // the two horizontal weights 15 - wx and wx.
+    // the two horizontal weights 15 - wx and wx (ScalerWeights).
     std::vector<uint32_t> columnOffset_;
-    std::vector<uint16_t> leftWeight_;
-    std::vector<uint16_t> rightWeight_;
+    std::vector<uint32_t> columnWeights_;
     // Per output row: the upper source row and the vertical fraction wy.
     std::vector<int32_t> sourceRow_;
     std::vector<uint16_t> rowFraction_;
 
-    // Two horizontally filtered source rows and the source rows they hold (-1: none).
+    // Two horizontally filtered source rows (with kScalerRowSlack values to spare) and
+    // the source rows they hold (-1: none).
     std::vector<uint16_t> rowCache_[2];
     int32_t cachedRow_[2] = {-1, -1};
 };

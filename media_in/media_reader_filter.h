@@ -78,6 +78,7 @@ private:
     GstFlowReturn RenderAudio(GstBuffer* buffer);
     GstFlowReturn DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times);
     GstFlowReturn WaitForRequest();
+    void NoteFirstFrame(const GstVideoFrame& frame);
     void Publish(uint32_t length, MediaTime start, MediaTime stop);
     std::optional<int64_t> RunningTimeNs(GstClockTime position) const;
     int64_t OriginRunningTimeNs() const;
@@ -122,6 +123,7 @@ private:
     FrameTimer frameTimer_;
     // Turns 4:2:0 frames into the BGR DIB in the copy. Used on the streaming thread only.
     YuvToBgrConverter yuvConverter_;
+    bool firstFrameNoted_ = false;
     GstPtr<GstBuffer> heldFrame_;  // the frame whose duration waits for the next time stamp
     GstVideoInfo heldInfo_;
 };

@@ -11,26 +11,6 @@ namespace {
 
 constexpr double kOne = 65536.0;
 
-inline uint8_t Clamp(int32_t value)
-{
-    return static_cast<uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
-}
-
-// One row of pixels. Built for two instruction sets; the loader picks the better one
-// the processor has.
-__attribute__((target_clones("avx2", "default"))) void ConvertRow(const uint8_t* luma, const int32_t* red,
-                                                                   const int32_t* green, const int32_t* blue,
-                                                                   int32_t lumaOffset, int32_t lumaScale,
-                                                                   int32_t width, uint8_t* out)
-{
-    for (int32_t x = 0; x < width; ++x) {
-        const int32_t y = (luma[x] - lumaOffset) * lumaScale;
-        out[3 * x] = Clamp((y + blue[x]) >> 16);
-        out[3 * x + 1] = Clamp((y + green[x]) >> 16);
-        out[3 * x + 2] = Clamp((y + red[x]) >> 16);
-    }
-}
-
 }  // namespace
 
 bool YuvToBgrConverter::Supports(GstVideoFormat format)
@@ -60,35 +40,20 @@ void YuvToBgrConverter::Configure(const GstVideoInfo& info)
     const bool full = info.colorimetry.range == GST_VIDEO_COLOR_RANGE_0_255;
     const double lumaScale = full ? 1.0 : 255.0 / 219.0;
     const double chromaScale = full ? 1.0 : 255.0 / 224.0;
-    lumaOffset_ = full ? 0 : 16;
-    lumaScale_ = static_cast<int32_t>(std::lround(lumaScale * kOne));
-    crToRed_ = static_cast<int32_t>(std::lround(2.0 * (1.0 - kr) * chromaScale * kOne));
-    cbToBlue_ = static_cast<int32_t>(std::lround(2.0 * (1.0 - kb) * chromaScale * kOne));
-    cbToGreen_ = static_cast<int32_t>(std::lround(2.0 * kb * (1.0 - kb) / kg * chromaScale * kOne));
-    crToGreen_ = static_cast<int32_t>(std::lround(2.0 * kr * (1.0 - kr) / kg * chromaScale * kOne));
+    coefficients_.lumaOffset = full ? 0 : 16;
+    coefficients_.lumaScale = static_cast<int32_t>(std::lround(lumaScale * kOne));
+    coefficients_.crToRed = static_cast<int32_t>(std::lround(2.0 * (1.0 - kr) * chromaScale * kOne));
+    coefficients_.cbToBlue = static_cast<int32_t>(std::lround(2.0 * (1.0 - kb) * chromaScale * kOne));
+    coefficients_.cbToGreen = static_cast<int32_t>(std::lround(2.0 * kb * (1.0 - kb) / kg * chromaScale * kOne));
+    coefficients_.crToGreen = static_cast<int32_t>(std::lround(2.0 * kr * (1.0 - kr) / kg * chromaScale * kOne));
+    rows_ = &YuvToBgrRowsFor(level_, coefficients_);
 
-    const auto columns = static_cast<size_t>(std::max(width_, 1));
-    redTerm_.assign(columns + 1, 0);
-    greenTerm_.assign(columns + 1, 0);
-    blueTerm_.assign(columns + 1, 0);
-}
-
-void YuvToBgrConverter::PrepareChromaRow(const uint8_t* u, const uint8_t* v, ptrdiff_t step)
-{
     // Each chroma sample serves the two columns (and two rows) it covers, as
     // videoconvert's own 4:2:0 to RGB conversion does.
-    constexpr int32_t kHalf = 1 << 15;
-    const int32_t chromaWidth = (width_ + 1) / 2;
-    for (int32_t c = 0; c < chromaWidth; ++c) {
-        const int32_t cb = u[c * step] - 128;
-        const int32_t cr = v[c * step] - 128;
-        const int32_t red = cr * crToRed_ + kHalf;
-        const int32_t green = kHalf - cb * cbToGreen_ - cr * crToGreen_;
-        const int32_t blue = cb * cbToBlue_ + kHalf;
-        redTerm_[2 * c] = redTerm_[2 * c + 1] = red;
-        greenTerm_[2 * c] = greenTerm_[2 * c + 1] = green;
-        blueTerm_[2 * c] = blueTerm_[2 * c + 1] = blue;
-    }
+    const auto chromaColumns = static_cast<size_t>(std::max((width_ + 1) / 2, 1));
+    redTerm_.assign(chromaColumns, 0);
+    greenTerm_.assign(chromaColumns, 0);
+    blueTerm_.assign(chromaColumns, 0);
 }
 
 void YuvToBgrConverter::Convert(const GstVideoFrame& frame, uint8_t* dib)
@@ -114,12 +79,14 @@ void YuvToBgrConverter::Convert(const GstVideoFrame& frame, uint8_t* dib)
 
     const int32_t dibStride = DibStride(width_);
     const int32_t rowBytes = 3 * width_;
+    const int32_t chromaColumns = (width_ + 1) / 2;
+    const ChromaTerms terms{redTerm_.data(), greenTerm_.data(), blueTerm_.data()};
     for (int32_t y = 0; y < height_; ++y) {
         if (y % 2 == 0)
-            PrepareChromaRow(uPlane + (y / 2) * chromaStride, vPlane + (y / 2) * chromaStride, step);
+            rows_->prepareChroma(uPlane + (y / 2) * chromaStride, vPlane + (y / 2) * chromaStride, step,
+                                 chromaColumns, coefficients_, terms);
         uint8_t* out = dib + static_cast<ptrdiff_t>(height_ - 1 - y) * dibStride;
-        ConvertRow(luma + y * lumaStride, redTerm_.data(), greenTerm_.data(), blueTerm_.data(), lumaOffset_,
-                   lumaScale_, width_, out);
+        rows_->convertRow(luma + y * lumaStride, terms, coefficients_, width_, out);
         std::memset(out + rowBytes, 0, static_cast<size_t>(dibStride - rowBytes));
     }
 }

@@ -1,7 +1,11 @@
 // Converts decoded 8-bit 4:2:0 frames (I420, YV12, NV12) straight into the reader's
 // bottom-up BGR24 DIB, in the one pass that would otherwise only copy and flip an
 // already converted frame. Other formats reach the sink as BGR from videoconvert.
+// The row kernels are vector code where the processor has it (yuv_to_bgr_rows.h).
 #pragma once
+
+#include "media_in/yuv_to_bgr_rows.h"
+#include "platform/simd_level.h"
 
 #include <gst/video/video.h>
 
@@ -12,6 +16,9 @@ namespace klova {
 
 class YuvToBgrConverter {
 public:
+    // The instruction set of the row kernels; tests force each.
+    explicit YuvToBgrConverter(SimdLevel level = BestSimdLevel()) : level_(level) {}
+
     static bool Supports(GstVideoFormat format);
 
     // Takes the frame size, the matrix (BT.601, BT.709, ...) and the range of the
@@ -27,19 +34,13 @@ public:
     void Convert(const GstVideoFrame& frame, uint8_t* dib);
 
 private:
-    // Per-pixel chroma terms of one chroma row, in 16.16 fixed point with the rounding
-    // half already added.
-    void PrepareChromaRow(const uint8_t* u, const uint8_t* v, ptrdiff_t step);
-
+    const SimdLevel level_;
+    const YuvToBgrRows* rows_ = nullptr;  // chosen by Configure
     int32_t width_ = 0;
     int32_t height_ = 0;
     GstVideoColorimetry colorimetry_{};
-    int32_t lumaOffset_ = 0;   // 16 for limited range, 0 for full
-    int32_t lumaScale_ = 0;    // 16.16
-    int32_t crToRed_ = 0;      // 16.16, per chroma unit
-    int32_t cbToGreen_ = 0;
-    int32_t crToGreen_ = 0;
-    int32_t cbToBlue_ = 0;
+    YuvToBgrCoefficients coefficients_;
+    // The chroma terms of the current chroma row, one per chroma sample.
     std::vector<int32_t> redTerm_;
     std::vector<int32_t> greenTerm_;
     std::vector<int32_t> blueTerm_;

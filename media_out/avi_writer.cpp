@@ -98,7 +98,7 @@ void AviWriter::SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double f
 
 GstPtr<GstElement> AviWriter::FindCompressor(const std::string& friendlyName, bool video)
 {
-    DeviceMonikerList list(video ? CompressorCategory::Video : CompressorCategory::Audio);
+    const DeviceMonikerList list(video ? CompressorCategory::Video : CompressorCategory::Audio, friendlyName);
     GstPtr<GstElement> encoder;
     if (Failed(list.CreateByName(friendlyName, &encoder)))
         ThrowOpenFailed("no " + std::string(video ? "video" : "audio") + " encoder named \"" + friendlyName + "\"");
@@ -176,6 +176,11 @@ void AviWriter::ConnectVideoEncoder(GstElement* from, GstElement* encoder)
         linker_->Connect(from, encoder);
         return;
     }
+    // An encoder that takes I420 gets it from the proxy, converted in the copy the proxy
+    // makes anyway; the converter then passes the frames through.
+    const GstPtr<GstCaps> i420 = adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", nullptr));
+    if (gst_caps_can_intersect(formats.get(), i420.get()))
+        videoProxy_->OfferI420(true);
     GstElement* convert = linker_->Create("videoconvert", "Encoder Input Converter");
     g_object_set(convert, "n-threads", 0u, nullptr);  // one per core
     GstElement* filter = linker_->Create("capsfilter", "Encoder Input Format");

@@ -4,6 +4,7 @@
 // completes the file. With an encoder on both streams it is the equivalent of
 //   videowriterproxy ! queue ! [videoconvert ! [capsfilter (4:2:0) !]] encoder ! queue ! avimux name=mux
 //     ! filesink   audiowriterproxy ! queue ! [audioconvert ! audioresample !] encoder ! mux.
+// For an encoder fed I420 the proxy makes it and videoconvert passes it through.
 // The AVI side of OutputWriter. All operations run on the engine thread.
 #pragma once
 

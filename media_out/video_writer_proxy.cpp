@@ -1,5 +1,6 @@
 #include "media_out/video_writer_proxy.h"
 
+#include "media_out/bgr_to_i420_converter.h"
 #include "media_out/writer_proxy_pin.h"
 #include "platform/frame_rate_fraction.h"
 #include "platform/gst_ptr.h"
@@ -22,6 +23,7 @@ public:
     HRESULT SetFrameSize(int32_t width, int32_t height) override;
     HRESULT SetFrameRate(double framesPerSecond) override;
     HRESULT SetBitCount(int32_t bitCount) override;
+    HRESULT OfferI420(bool offer) override;
     HRESULT PutFrame(const uint8_t* frame) override { return handoff_.Put(frame); }
 
     GstCaps* GetCaps(GstCaps* filter) const override;
@@ -38,11 +40,15 @@ private:
     int32_t height_ = 240;
     int32_t bitCount_ = 24;
     double frameRate_ = 15.0;
+    bool offerI420_ = false;
 
     // Fixed by SetCaps before streaming starts; read by CopyInto on the streaming thread.
-    uint32_t rowBytes_ = 0;
+    uint32_t rowBytes_ = 0;  // of the engine's frames
     uint32_t rows_ = 0;
-    uint32_t imageSize_ = 0;
+    uint32_t imageSize_ = 0;   // of the engine's frames
+    uint32_t outputSize_ = 0;  // of the buffers sent: imageSize_ for BGR
+    bool toI420_ = false;
+    BgrToI420Converter i420Converter_;
     MediaTime frameDuration_ = 0;
 };
 
@@ -68,17 +74,35 @@ HRESULT VideoWriterProxyFilter::SetBitCount(int32_t bitCount)
     return S_OK;
 }
 
-// One fixed format: BGR of the configured size and rate. No pixel aspect ratio is
-// given, so an encoder that insists on its own (DV) can settle it.
+HRESULT VideoWriterProxyFilter::OfferI420(bool offer)
+{
+    std::lock_guard guard(stateLock_);
+    offerI420_ = offer;
+    return S_OK;
+}
+
+// BGR of the configured size and rate, after I420 when that is offered. No pixel aspect
+// ratio is given, so an encoder that insists on its own (DV) can settle it.
 GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
 {
     std::lock_guard guard(stateLock_);
     const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
     if (bitCount_ != 24 || width_ <= 0 || height_ <= 0 || rate.numerator <= 0)
         return gst_caps_new_empty();
-    GstPtr<GstCaps> caps = adopt(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
-                                                     width_, "height", G_TYPE_INT, height_, "framerate",
-                                                     GST_TYPE_FRACTION, rate.numerator, rate.denominator, nullptr));
+    GstPtr<GstCaps> caps = adopt(gst_caps_new_empty());
+    if (offerI420_) {
+        // GStreamer's own colorimetry and chroma siting for the size, stated in full.
+        GstVideoInfo i420;
+        gst_video_info_set_format(&i420, GST_VIDEO_FORMAT_I420, width_, height_);
+        GST_VIDEO_INFO_FPS_N(&i420) = rate.numerator;
+        GST_VIDEO_INFO_FPS_D(&i420) = rate.denominator;
+        GstCaps* yuv = gst_video_info_to_caps(&i420);
+        gst_structure_remove_field(gst_caps_get_structure(yuv, 0), "pixel-aspect-ratio");
+        gst_caps_append(caps.get(), yuv);
+    }
+    gst_caps_append(caps.get(), gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
+                                                    width_, "height", G_TYPE_INT, height_, "framerate",
+                                                    GST_TYPE_FRACTION, rate.numerator, rate.denominator, nullptr));
     if (filter)
         caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
     return caps.release();
@@ -87,36 +111,48 @@ GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
 bool VideoWriterProxyFilter::SetCaps(GstCaps* caps)
 {
     GstVideoInfo info;
-    if (!gst_video_info_from_caps(&info, caps) || GST_VIDEO_INFO_FORMAT(&info) != GST_VIDEO_FORMAT_BGR)
+    if (!gst_video_info_from_caps(&info, caps))
+        return false;
+    const GstVideoFormat format = GST_VIDEO_INFO_FORMAT(&info);
+    if (format != GST_VIDEO_FORMAT_BGR && format != GST_VIDEO_FORMAT_I420)
         return false;
     std::lock_guard guard(stateLock_);
+    if (format == GST_VIDEO_FORMAT_I420 && (!offerI420_ || !i420Converter_.Configure(info)))
+        return false;
     // The engine's rows are DIB rows: padded to 4 bytes, as GStreamer's BGR rows are.
     rowBytes_ = static_cast<uint32_t>(DibStride(GST_VIDEO_INFO_WIDTH(&info), 24));
-    if (static_cast<uint32_t>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) != rowBytes_)
+    if (format == GST_VIDEO_FORMAT_BGR && static_cast<uint32_t>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) != rowBytes_)
         return false;
     rows_ = static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info));
     imageSize_ = rowBytes_ * rows_;
+    toI420_ = format == GST_VIDEO_FORMAT_I420;
+    outputSize_ = toI420_ ? static_cast<uint32_t>(GST_VIDEO_INFO_SIZE(&info)) : imageSize_;
     frameDuration_ = FrameDuration(frameRate_);
-    GST_DEBUG_OBJECT(element_, "frames of %u bytes, %" G_GINT64_FORMAT " units each", imageSize_, frameDuration_);
+    GST_DEBUG_OBJECT(element_, "%s frames of %u bytes, %" G_GINT64_FORMAT " units each",
+                     gst_video_format_to_string(format), outputSize_, frameDuration_);
     return true;
 }
 
 guint VideoWriterProxyFilter::OutputBufferSize() const
 {
     std::lock_guard guard(stateLock_);
-    return imageSize_;
+    return outputSize_;
 }
 
 // Called on the streaming thread.
 std::optional<WriterProxyPin::Piece> VideoWriterProxyFilter::CopyInto(const uint8_t* frame, uint8_t* out,
                                                                       size_t capacity)
 {
-    if (capacity < imageSize_)
+    if (capacity < outputSize_)
         return std::nullopt;
     // Bottom-up in, top-down out, inside the one copy.
-    for (uint32_t row = 0; row < rows_; ++row)
-        std::memcpy(out + row * rowBytes_, frame + (rows_ - 1 - row) * rowBytes_, rowBytes_);
-    return Piece{imageSize_, frameDuration_};
+    if (toI420_) {
+        i420Converter_.Convert(frame, out);
+    } else {
+        for (uint32_t row = 0; row < rows_; ++row)
+            std::memcpy(out + row * rowBytes_, frame + (rows_ - 1 - row) * rowBytes_, rowBytes_);
+    }
+    return Piece{outputSize_, frameDuration_};
 }
 
 }  // namespace
@@ -138,7 +174,7 @@ namespace {
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
-    GST_STATIC_CAPS("video/x-raw, format=(string)BGR, width=(int)[1, MAX], height=(int)[1, MAX], "
+    GST_STATIC_CAPS("video/x-raw, format=(string){ I420, BGR }, width=(int)[1, MAX], height=(int)[1, MAX], "
                     "framerate=(fraction)[0/1, MAX]"));
 
 }  // namespace

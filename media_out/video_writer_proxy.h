@@ -1,6 +1,7 @@
 // "VideoWriterProxy": the push source that feeds the engine's output frames into the
 // AVI writer pipeline. Each frame is a 24-bit bottom-up DIB; it leaves as one top-down
-// BGR buffer with time stamps from the frame rate.
+// BGR buffer with time stamps from the frame rate, or, when the writer lets it offer
+// I420 and the element downstream takes it, as I420 converted in the same copy.
 //
 // Registered in-process only (factory "videowriterproxy"). AviWriter builds the
 // equivalent of
@@ -22,6 +23,12 @@ public:
     virtual HRESULT SetFrameSize(int32_t width, int32_t height) = 0;  // 320 x 240 at creation
     virtual HRESULT SetFrameRate(double framesPerSecond) = 0;        // 15 at creation
     virtual HRESULT SetBitCount(int32_t bitCount) = 0;               // 24, the only one offered
+    // Whether I420 is offered ahead of BGR (not at creation). The writer asks for it when
+    // the encoder is fed 4:2:0: the frame is then converted in the copy the element
+    // makes anyway, and the converter in front of the encoder passes it through. The
+    // I420 carries the colorimetry GStreamer assumes for the size (BT.601 up to 576
+    // lines, BT.709 above, limited range), with which videoconvert would have made it.
+    virtual HRESULT OfferI420(bool offer) = 0;
     // Engine thread. Blocks until the streaming thread has copied the frame (S_OK) or
     // the pipeline failed (negative). Null ends the stream and returns at once.
     virtual HRESULT PutFrame(const uint8_t* frame) = 0;

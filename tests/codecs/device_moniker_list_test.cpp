@@ -140,6 +140,37 @@ TEST(DeviceMonikerList, SameFriendlyNameFindsTheFirstInListOrder)
     GTEST_SKIP() << "no two listed encoders share a friendly name on this machine";
 }
 
+// A list of one friendly name holds what the whole list holds under it, in its order.
+TEST(DeviceMonikerList, ListOfOneNameHoldsWhatTheWholeListHoldsUnderIt)
+{
+    for (CompressorCategory category : {CompressorCategory::Video, CompressorCategory::Audio}) {
+        const DeviceMonikerList whole(category);
+        const std::vector<std::string> names = FriendlyNames(whole);
+        ASSERT_FALSE(names.empty());
+        for (const std::string& name : {names.front(), names.back(), std::string(kMpeg4Name)}) {
+            const DeviceMonikerList named(category, name);
+            std::vector<GstElementFactory*> expected;
+            for (int32_t i = 0; i < whole.GetCount(); ++i) {
+                if (names[i] == name) {
+                    GstPtr<GstElementFactory> moniker;
+                    whole.GetMoniker(i, &moniker);
+                    expected.push_back(moniker.get());
+                }
+            }
+            std::vector<GstElementFactory*> actual;
+            for (int32_t i = 0; i < named.GetCount(); ++i) {
+                GstPtr<GstElementFactory> moniker;
+                named.GetMoniker(i, &moniker);
+                actual.push_back(moniker.get());
+            }
+            EXPECT_EQ(actual, expected) << name;
+        }
+    }
+    EXPECT_EQ(DeviceMonikerList(CompressorCategory::Video, "No Such Encoder").GetCount(), 0);
+    // An audio encoder's name in the video category names nothing.
+    EXPECT_EQ(DeviceMonikerList(CompressorCategory::Video, "libav MP2 (MPEG audio layer 2) encoder").GetCount(), 0);
+}
+
 TEST(DeviceMonikerList, InvalidIndexesAreRefused)
 {
     DeviceMonikerList list(CompressorCategory::Audio);

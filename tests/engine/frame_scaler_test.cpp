@@ -2,6 +2,8 @@
 
 #include "platform/media_types.h"
 #include "tests/engine/guarded_buffer.h"
+#include "tests/support/simd_levels.h"
+#include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
@@ -155,6 +157,45 @@ TEST(FrameScaler, MatchesTheReferenceOnRandomFramesAndSizes)
         ASSERT_EQ(fast, reference);
     }
 }
+
+class FrameScalerLevel : public ::testing::TestWithParam<SimdLevel> {};
+
+// Each instruction set's horizontal filter: the reference's bytes on random frames and
+// sizes (widths around the vector lengths of 4 and 8 pixels), nothing read outside the
+// source (it ends at an inaccessible page, without the last row's padding), no padding
+// of the output written, and no row of one frame carried into the next.
+TEST_P(FrameScalerLevel, MatchesTheReferenceReadingOnlyTheSource)
+{
+    std::vector<SizePair> pairs = {{1280, 720, 320, 240}, {720, 576, 352, 288}, {2, 2, 7, 5},   {5, 3, 1, 1},
+                                   {17, 9, 3, 2},         {33, 7, 64, 30},      {3, 300, 2, 601}, {7, 5, 1000, 3},
+                                   {2, 2, 9, 9},          {640, 480, 639, 481}};
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> sourceSide(2, 70);
+    std::uniform_int_distribution<int> outputSide(1, 40);
+    for (int i = 0; i < 40; ++i)
+        pairs.push_back({sourceSide(random), sourceSide(random), outputSide(random), outputSide(random)});
+
+    uint32_t seed = 500;
+    for (const auto& p : pairs) {
+        if (p.sw == p.dw && p.sh == p.dh)
+            continue;
+        SCOPED_TRACE(testing::Message() << p.sw << "x" << p.sh << " -> " << p.dw << "x" << p.dh);
+        const auto frame = RandomFrame(p.sw, p.sh, ++seed);
+        const size_t tightSize = static_cast<size_t>(DibStride(p.sw)) * (p.sh - 1) + 3 * static_cast<size_t>(p.sw);
+        test::GuardedBuffer source(tightSize);
+        std::copy(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(tightSize), source.data());
+
+        std::vector<uint8_t> reference(DibImageSize(p.dw, p.dh), kSentinel);
+        ScaleFrame(Table(), source.data(), p.sw, p.sh, reference.data(), p.dw, p.dh);
+        std::vector<uint8_t> scaled(reference.size(), kSentinel);
+        FrameScaler scaler(p.sw, p.sh, p.dw, p.dh, GetParam());
+        scaler.Scale(RandomFrame(p.sw, p.sh, seed + 1000).data(), scaled.data());
+        scaler.Scale(source.data(), scaled.data());
+        ASSERT_EQ(scaled, reference);  // the padding of both still holds the sentinel
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, FrameScalerLevel, ::testing::ValuesIn(SupportedSimdLevels()), test::PrintedName());
 
 TEST(FrameScaler, ConvertFramePassesEqualSizesThroughAndScalesOthersIntoTheBuffer)
 {

@@ -1,11 +1,13 @@
 #include "media_in/yuv_to_bgr_converter.h"
 
 #include "platform/media_types.h"
+#include "tests/support/simd_levels.h"
 #include "tests/support/test_names.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 namespace klova {
@@ -144,6 +146,69 @@ INSTANTIATE_TEST_SUITE_P(Formats, YuvToBgr,
                                            Case{GST_VIDEO_FORMAT_NV12, 130, 66, "bt709"},
                                            Case{GST_VIDEO_FORMAT_I420, 40, 20, "1:4:0:0"}),
                          test::PrintedName());
+
+// A frame of random bytes in every plane (padding included).
+struct RandomFrame {
+    RandomFrame(GstVideoFormat format, int width, int height, GstVideoColorMatrix matrix, GstVideoColorRange range,
+                uint32_t seed)
+    {
+        gst_video_info_set_format(&info, format, width, height);
+        info.colorimetry.matrix = matrix;
+        info.colorimetry.range = range;
+        buffer = gst_buffer_new_allocate(nullptr, info.size, nullptr);
+        GstMapInfo map;
+        gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+        std::mt19937 random(seed);
+        for (gsize i = 0; i < map.size; ++i)
+            map.data[i] = static_cast<uint8_t>(random());
+        gst_buffer_unmap(buffer, &map);
+        gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ);
+    }
+    ~RandomFrame()
+    {
+        gst_video_frame_unmap(&frame);
+        gst_buffer_unref(buffer);
+    }
+
+    GstVideoInfo info;
+    GstBuffer* buffer = nullptr;
+    GstVideoFrame frame;
+};
+
+std::vector<uint8_t> ConvertWith(SimdLevel level, const RandomFrame& input)
+{
+    YuvToBgrConverter converter(level);
+    converter.Configure(input.info);
+    std::vector<uint8_t> dib(DibImageSize(input.info.width, input.info.height), 0xEE);
+    converter.Convert(input.frame, dib.data());
+    return dib;
+}
+
+class YuvToBgrLevel : public ::testing::TestWithParam<SimdLevel> {};
+
+// Every instruction set writes the bytes the scalar code writes: every format, both
+// ranges and matrices, widths around the vector lengths (16 and 32 pixels) and odd
+// heights, where the last chroma row serves one luma row.
+TEST_P(YuvToBgrLevel, WritesTheSameBytesAsTheScalarCode)
+{
+    const GstVideoFormat formats[] = {GST_VIDEO_FORMAT_I420, GST_VIDEO_FORMAT_YV12, GST_VIDEO_FORMAT_NV12};
+    const GstVideoColorMatrix matrices[] = {GST_VIDEO_COLOR_MATRIX_BT601, GST_VIDEO_COLOR_MATRIX_BT709};
+    const GstVideoColorRange ranges[] = {GST_VIDEO_COLOR_RANGE_16_235, GST_VIDEO_COLOR_RANGE_0_255};
+    const int sizes[][2] = {{1, 1}, {2, 3}, {15, 2}, {16, 5}, {17, 4}, {31, 7}, {32, 6}, {33, 9},
+                            {47, 3}, {48, 2}, {63, 11}, {64, 8}, {65, 5}, {130, 33}, {641, 17}};
+    uint32_t seed = 1;
+    for (const GstVideoFormat format : formats)
+        for (const GstVideoColorMatrix matrix : matrices)
+            for (const GstVideoColorRange range : ranges)
+                for (const auto& size : sizes) {
+                    SCOPED_TRACE(testing::Message() << gst_video_format_to_string(format) << " " << size[0] << "x"
+                                                    << size[1] << " matrix " << matrix << " range " << range);
+                    const RandomFrame input(format, size[0], size[1], matrix, range, ++seed);
+                    ASSERT_EQ(ConvertWith(GetParam(), input), ConvertWith(SimdLevel::Scalar, input));
+                }
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, YuvToBgrLevel, ::testing::ValuesIn(SupportedSimdLevels()), test::PrintedName());
 
 TEST(YuvToBgrFormats, OnlyEightBitFourTwoZeroIsConvertedHere)
 {

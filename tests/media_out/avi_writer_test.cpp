@@ -8,6 +8,7 @@
 #include "tests/support/test_support.h"
 
 #include <gst/base/gstbasesink.h>
+#include <gst/base/gstbasetransform.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -388,6 +389,60 @@ TEST(AviWriter, EncodersAreFedFourTwoZeroUnlessTheirConfigurationAsksOtherwise)
     plan.height = 287;
     ASSERT_TRUE(WriteClip(dir.File("odd.avi"), plan).endOk);
     EXPECT_EQ(ProbeStream(dir.File("odd.avi"), "video").at("width"), "351");
+}
+
+// The format that leaves the video proxy once the pipeline runs.
+std::string ProxyFormat(AviWriter& writer)
+{
+    GstPtr<GstElement> proxy = adopt(gst_bin_get_by_name(writer.Graph(), "VideoWriterProxy"));
+    GstPtr<GstPad> output = adopt(gst_element_get_static_pad(proxy.get(), "src"));
+    GstPtr<GstCaps> caps = adopt(gst_pad_get_current_caps(output.get()));
+    return caps ? gst_structure_get_string(gst_caps_get_structure(caps.get(), 0), "format") : "";
+}
+
+// An encoder that takes I420 gets it from the proxy, converted in the proxy's one copy
+// of each frame: the converter in front of the encoder passes the frames through. An
+// encoder that takes no 4:2:0 (at this size, or by its configuration) is fed through
+// the converter from BGR, as is the muxer without an encoder.
+TEST(AviWriter, EncoderTakingI420GetsItFromTheProxyAndTheConverterPassesItThrough)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    const struct {
+        const char* encoder;
+        int32_t width;
+        int32_t height;
+        const char* requestedFormat;
+        const char* proxyFormat;
+        const char* codedFormat;
+    } cases[] = {
+        {"x264 H.264 Encoder", 352, 288, "", "I420", "yuv420p"},
+        {kMpeg4, 1280, 720, "", "I420", "yuv420p"},
+        {"x264 H.264 Encoder", 352, 288, "Y444", "BGR", "yuv444p"},
+        {"x264 H.264 Encoder", 351, 287, "", "BGR", nullptr},
+        {"<Uncompressed>", 64, 48, "", "BGR", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.encoder << " " << c.width << "x" << c.height << " " << c.requestedFormat);
+        settings.Clear();
+        if (*c.requestedFormat)
+            settings.RememberInputFormat("x264enc", c.requestedFormat);
+        const std::string file = dir.File("fed.avi");
+        AviWriter writer(settings);
+        writer.SetVideoFormat(AVICOMPRESSOPTIONS{}, 25.0, c.width, c.height, c.encoder);
+        writer.OpenFile(file);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(writer.WriteVideo(MakeFrame(c.width, c.height, i).data(), nullptr));
+        EXPECT_EQ(ProxyFormat(writer), c.proxyFormat);
+        GstPtr<GstElement> converter = adopt(gst_bin_get_by_name(writer.Graph(), "Encoder Input Converter"));
+        if (std::string(c.proxyFormat) == "I420") {
+            ASSERT_TRUE(converter);
+            EXPECT_TRUE(gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(converter.get())));
+        }
+        ASSERT_TRUE(writer.WriteVideo(nullptr, nullptr));
+        if (c.codedFormat)
+            EXPECT_EQ(ProbeStream(file, "video").at("pix_fmt"), c.codedFormat);
+    }
 }
 
 TEST(AviWriter, DvEncoderWritesDvVideoWithPcmBesideIt)

@@ -1,6 +1,7 @@
 // The two writer proxy elements in tiny pipelines: caps, row order, time stamps,
 // audio chunking, and failures downstream reaching the engine's call.
 #include "media_out/audio_writer_proxy.h"
+#include "media_out/bgr_to_i420_converter.h"
 #include "media_out/video_writer_proxy.h"
 #include "platform/frame_rate_fraction.h"
 #include "platform/gst_ptr.h"
@@ -157,6 +158,73 @@ TEST(VideoWriterProxy, TurnsBottomUpFramesTopDownWithFrameTimes)
         EXPECT_EQ(GST_BUFFER_PTS(buffer), static_cast<GstClockTime>(f) * 666666 * 100);  // trunc(10^7 / 15)
         EXPECT_EQ(GST_BUFFER_DURATION(buffer), 666666u * 100);
         EXPECT_FALSE(GST_BUFFER_FLAG_IS_SET(buffer, GST_BUFFER_FLAG_DELTA_UNIT));
+    }
+}
+
+// Asked to, the proxy offers I420 first, with the colorimetry GStreamer assumes for
+// the size, and BGR after it (for an element that takes no I420).
+TEST(VideoWriterProxy, OffersI420AheadOfBgrWhenAsked)
+{
+    ProxyPipeline pipeline(kVideoWriterProxyFactory);
+    pipeline.video()->SetFrameSize(352, 288);
+    pipeline.video()->SetFrameRate(25.0);
+    pipeline.video()->OfferI420(true);
+    GstPtr<GstCaps> caps = pipeline.OfferedCaps();
+    ASSERT_EQ(gst_caps_get_size(caps.get()), 2u) << gst_caps_to_string(caps.get());
+    GstVideoInfo first;
+    ASSERT_TRUE(gst_video_info_from_caps(&first, adopt(gst_caps_copy_nth(caps.get(), 0)).get()));
+    EXPECT_EQ(GST_VIDEO_INFO_FORMAT(&first), GST_VIDEO_FORMAT_I420);
+    EXPECT_EQ(first.colorimetry.matrix, GST_VIDEO_COLOR_MATRIX_BT601);
+    EXPECT_EQ(first.colorimetry.range, GST_VIDEO_COLOR_RANGE_16_235);
+    EXPECT_FALSE(gst_structure_has_field(gst_caps_get_structure(caps.get(), 0), "pixel-aspect-ratio"));
+    EXPECT_STREQ(gst_structure_get_string(gst_caps_get_structure(caps.get(), 1), "format"), "BGR");
+
+    pipeline.video()->SetFrameSize(1280, 720);
+    ASSERT_TRUE(gst_video_info_from_caps(&first, adopt(gst_caps_copy_nth(pipeline.OfferedCaps().get(), 0)).get()));
+    EXPECT_EQ(first.colorimetry.matrix, GST_VIDEO_COLOR_MATRIX_BT709);
+}
+
+// Negotiated I420, each frame leaves as the converter makes it, flipped top-down in the
+// same copy; an element that takes only BGR still gets BGR.
+TEST(VideoWriterProxy, ConvertsToI420InTheCopyWhenDownstreamTakesIt)
+{
+    constexpr int32_t kWidth = 66;
+    constexpr int32_t kHeight = 35;
+    for (const char* downstream : {"capsfilter caps=video/x-raw,format=I420", "capsfilter caps=video/x-raw,format=BGR"}) {
+        SCOPED_TRACE(downstream);
+        ProxyPipeline pipeline(kVideoWriterProxyFactory, downstream);
+        pipeline.video()->SetFrameSize(kWidth, kHeight);
+        pipeline.video()->SetFrameRate(25.0);
+        pipeline.video()->OfferI420(true);
+        pipeline.Start();
+        std::vector<std::vector<uint8_t>> frames;
+        for (int f = 0; f < 2; ++f) {
+            std::vector<uint8_t> frame(DibImageSize(kWidth, kHeight));
+            for (size_t i = 0; i < frame.size(); ++i)
+                frame[i] = static_cast<uint8_t>(i * 7 + f * 31 + i / 97);
+            ASSERT_EQ(pipeline.video()->PutFrame(frame.data()), S_OK);
+            frames.push_back(frame);
+        }
+        pipeline.video()->PutFrame(nullptr);
+        const auto samples = pipeline.Collect();
+        ASSERT_EQ(samples.size(), 2u);
+        GstVideoInfo info;
+        ASSERT_TRUE(gst_video_info_from_caps(&info, gst_sample_get_caps(samples[0].get())));
+        const bool i420 = std::string(downstream).find("I420") != std::string::npos;
+        EXPECT_EQ(GST_VIDEO_INFO_FORMAT(&info), i420 ? GST_VIDEO_FORMAT_I420 : GST_VIDEO_FORMAT_BGR);
+        BgrToI420Converter converter;
+        ASSERT_TRUE(!i420 || converter.Configure(info));
+        for (size_t f = 0; f < frames.size(); ++f) {
+            std::vector<uint8_t> expected(info.size);
+            if (i420) {
+                converter.Convert(frames[f].data(), expected.data());
+            } else {
+                for (int32_t row = 0; row < kHeight; ++row)
+                    std::copy_n(frames[f].begin() + (kHeight - 1 - row) * DibStride(kWidth), DibStride(kWidth),
+                                expected.begin() + row * DibStride(kWidth));
+            }
+            EXPECT_EQ(Bytes(samples[f].get()), expected) << "frame " << f;
+        }
     }
 }
 
