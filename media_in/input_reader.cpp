@@ -47,7 +47,10 @@ InputReader::InputReader(const std::string& fileName, const MediaType& requested
     const auto kind = requested.majortype == MajorType::Video ? SourceGraph::Kind::Video : SourceGraph::Kind::Audio;
     graph_ = std::make_unique<SourceGraph>(kind, sink_.get(), *control_);
     CheckResult(graph_->Build(fileName_));
-    CheckResult(graph_->Preroll());
+    const HRESULT prerolled = graph_->Preroll();
+    if (prerolled == SourceGraph::kNoStreamOfKind && kind == SourceGraph::Kind::Video)
+        throw CMyException(ErrorCode::NoVideoStream, fileName_ + " has no video stream");
+    CheckResult(prerolled);
 
     CheckResult(control_->GetConnectedType(&connected_));
     CheckResult(control_->GetBufferSize(&bufferSize_));

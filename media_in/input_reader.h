@@ -33,8 +33,9 @@ class InputReader {
 public:
     // Builds the pipeline and waits until the first sample is decoded; throws
     // CMyException(ErrorCode::InputOpenFailed) on any failure, including a file with no
-    // stream of the requested kind. formatFree: accept any format block (frame size,
-    // rate, channels) of the requested type.
+    // audio when audio is asked for; a file with no video stream at all when video is
+    // asked for throws ErrorCode::NoVideoStream. formatFree: accept any format block
+    // (frame size, rate, channels) of the requested type.
     InputReader(const std::string& fileName, const MediaType& requested, bool formatFree);
     virtual ~InputReader();  // never throws; returns promptly even mid-stream
     InputReader(const InputReader&) = delete;
