@@ -64,6 +64,8 @@ SourceGraph::~SourceGraph()
     }
     if (decodebin_)
         g_signal_handlers_disconnect_by_data(decodebin_.get(), this);
+    if (pipeline_)
+        g_signal_handlers_disconnect_by_data(pipeline_.get(), this);
     if (bus_)
         gst_bus_set_sync_handler(bus_.get(), nullptr, nullptr, nullptr);
 }
@@ -118,6 +120,8 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
     g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
     g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
+    if (kind_ == Kind::Video)
+        g_signal_connect(pipeline_.get(), "deep-element-added", G_CALLBACK(&SourceGraph::ElementAddedThunk), this);
 
     GstBin* bin = GST_BIN(pipeline_.get());
     gst_bin_add_many(bin, source.get(), decodebin_.get(), convert.get(), resize.get(), filter.get(), sink_.get(),
@@ -240,6 +244,17 @@ void SourceGraph::LinkToFakeSink(GstPad* pad)
         GST_WARNING("cannot link an unused stream to a fakesink");
 }
 
+void SourceGraph::OnElementAdded(GstElement* element)
+{
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+    if (!klass || !std::strstr(klass, "Decoder") || !std::strstr(klass, "Video"))
+        return;
+    GstPtr<GstPad> input = adopt(gst_element_get_static_pad(element, "sink"));
+    if (input)
+        gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_BUFFER, &SourceGraph::DropLoneDecodingTime, nullptr, nullptr);
+}
+
 // Some AVI writers store a pixel aspect of -1/1, which the converters refuse; such a
 // picture is taken to have square pixels.
 GstPadProbeReturn SourceGraph::RepairPixelAspect(GstPad*, GstPadProbeInfo* info, gpointer)
@@ -261,6 +276,22 @@ GstPadProbeReturn SourceGraph::RepairPixelAspect(GstPad*, GstPadProbeInfo* info,
     GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(repaired);
     gst_caps_unref(repaired);
     gst_event_unref(event);
+    return GST_PAD_PROBE_OK;
+}
+
+// MPEG program streams stamp only some pictures with a presentation time; the parser
+// gives the others a decoding time alone. Decoders that see both mix the two up
+// around B-frames (a picture stamped three slots late, the next ones repeating
+// stamps). Without the decoding time a decoder times such a picture from the one
+// before it in display order, which is right.
+GstPadProbeReturn SourceGraph::DropLoneDecodingTime(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer || GST_BUFFER_PTS_IS_VALID(buffer) || !GST_BUFFER_DTS_IS_VALID(buffer))
+        return GST_PAD_PROBE_OK;
+    buffer = gst_buffer_make_writable(buffer);
+    GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
     return GST_PAD_PROBE_OK;
 }
 
@@ -340,6 +371,11 @@ int SourceGraph::AutoplugSelectThunk(GstElement*, GstPad*, GstCaps* caps, GstEle
     return GuardCallback(
         nullptr, "choosing a decoder",
         [&] { return static_cast<SourceGraph*>(self)->OnAutoplugSelect(caps, factory); }, kAutoplugTry);
+}
+
+void SourceGraph::ElementAddedThunk(GstBin*, GstBin*, GstElement* element, gpointer self)
+{
+    GuardCallback(nullptr, "watching a decoder", [&] { static_cast<SourceGraph*>(self)->OnElementAdded(element); });
 }
 
 GstBusSyncReply SourceGraph::BusThunk(GstBus*, GstMessage* message, gpointer self)

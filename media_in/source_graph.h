@@ -56,17 +56,20 @@ private:
     int OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory);
     GstBusSyncReply OnBusMessage(GstMessage* message);
 
+    void OnElementAdded(GstElement* element);
     void LinkToFakeSink(GstPad* pad);
     void Fail();
 
-    // A pad probe, called on a streaming thread.
+    // Pad probes, called on streaming threads.
     static GstPadProbeReturn RepairPixelAspect(GstPad* pad, GstPadProbeInfo* info, gpointer);
+    static GstPadProbeReturn DropLoneDecodingTime(GstPad* pad, GstPadProbeInfo* info, gpointer);
 
     static void PadAddedThunk(GstElement* element, GstPad* pad, gpointer self);
     static void NoMorePadsThunk(GstElement* element, gpointer self);
     static int AutoplugSelectThunk(GstElement* bin, GstPad* pad, GstCaps* caps, GstElementFactory* factory,
                                    gpointer self);
     static GstBusSyncReply BusThunk(GstBus* bus, GstMessage* message, gpointer self);
+    static void ElementAddedThunk(GstBin* bin, GstBin* subBin, GstElement* element, gpointer self);
 
     const Kind kind_;
     IMediaReaderControl& control_;
