@@ -1,5 +1,6 @@
 #include "engine/conversion_session.h"
 
+#include "engine/audio_start_aligner.h"
 #include "media_in/input_reader.h"
 #include "media_out/avi_writer.h"
 #include "media_out/output_writer.h"
@@ -47,6 +48,7 @@ ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
 
 ConversionSession::~ConversionSession()
 {
+    audioStart_.reset();
     videoReader_.reset();
     audioReader_.reset();
     try {
@@ -85,6 +87,11 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
         chunkBuffer_.assign(static_cast<size_t>(chunkSize_), 0);
         carryBuffer_.assign(audioReader_->GetBufferSize(), 0);
         carryLength_ = 0;
+        audioStart_ = std::make_unique<AudioStartAligner>(
+            sourceAudioFormat_, audioReader_->GetBufferSize(), [this](uint32_t* length, MediaTime* start) {
+                MediaTime stop = 0;
+                return audioReader_->ReadSample(length, start, &stop);
+            });
     }
 }
 
@@ -144,6 +151,8 @@ uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
         return nullptr;
     }
     *sourceTime += stop - start;
+    if (audioStart_)
+        audioStart_->SetVideoStart(*videoReader_->FirstSampleStart());
     return data;
 }
 
@@ -161,9 +170,7 @@ const uint8_t* ConversionSession::ReadAudioChunk()
     uint32_t remainder = 0;
     while (filled < chunkSize && audioReader_) {
         uint32_t length = 0;
-        MediaTime start = 0;
-        MediaTime stop = 0;
-        const uint8_t* sample = audioReader_->ReadSample(&length, &start, &stop);
+        const uint8_t* sample = audioStart_->Next(&length);
         if (length == 0) {
             audioReader_.reset();
             lastSample = nullptr;

@@ -12,6 +12,7 @@
 
 namespace klova {
 
+class AudioStartAligner;
 class EncoderConfigStore;
 class InputReader;
 class OutputWriter;
@@ -58,7 +59,9 @@ public:
     uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
     // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
-    // null when no audio is left.
+    // null when no audio is left. The sound starts where the first video frame does:
+    // audio that starts later is preceded by silence, audio that starts earlier loses
+    // its head (read the first frame before the first chunk).
     const uint8_t* ReadAudioChunk();
 
     // Opens the next output file. typeString ".wmv" (any case) selects Windows Media,
@@ -111,6 +114,7 @@ private:
     bool writerHasAudio_ = false;
     std::unique_ptr<InputReader> audioReader_;
     std::unique_ptr<InputReader> videoReader_;
+    std::unique_ptr<AudioStartAligner> audioStart_;  // reads audioReader_; set with it
 };
 
 }  // namespace klova

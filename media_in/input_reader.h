@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace klova {
@@ -49,6 +50,12 @@ public:
     // at once.
     uint8_t* ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop);
 
+    // Where the first sample read since the open or the last seek started (100-ns
+    // units, the time line of ReadSample); none before that sample was read. A video
+    // and an audio reader on one file share the time line, so the difference of their
+    // first starts is how much later one stream begins than the other.
+    std::optional<MediaTime> FirstSampleStart() const { return firstStart_; }
+
     uint32_t GetBufferSize() const { return bufferSize_; }
     MediaType GetMediaType() const { return connected_; }
 
@@ -83,6 +90,7 @@ private:
     uint32_t lastLength_ = 0;
     MediaTime lastStart_ = 0;
     MediaTime lastStop_ = 0;
+    std::optional<MediaTime> firstStart_;
 
     MediaTime duration_ = 0;
     int64_t frameCount_ = 0;

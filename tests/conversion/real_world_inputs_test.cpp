@@ -1,0 +1,159 @@
+// klova-convert on the kinds of files people have: streams that start at different
+// times, rotated phone video, anamorphic pictures, surround sound, files without
+// video and files that end early. Judged by ffprobe and ffmpeg and by our own reader.
+#include "media_in/input_reader.h"
+#include "tests/support/test_names.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace klova {
+namespace {
+
+constexpr double kFrameSeconds = 0.04;  // one frame at 25 fps
+
+test::CommandResult Convert(const std::vector<std::string>& settings)
+{
+    std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
+    for (const std::string& setting : settings)
+        command += " " + test::ShellQuote(setting);
+    return test::RunCommand(command);
+}
+
+// The settings that make the output a WMV file.
+std::vector<std::string> WmvOutput()
+{
+    return {"DstFileType=1", "MediaProfile=Broadband high quality (768 Kbps)"};
+}
+
+// Where the first white frame starts, in seconds of the file's own time line, as
+// ffmpeg decodes it; negative without one.
+double FlashSecondsByFfmpeg(const std::string& file)
+{
+    const test::CommandResult run = test::RunCommand("ffmpeg -hide_banner -nostdin -nostats -copyts -i " +
+                                                     test::ShellQuote(file) + " -map 0:v:0 -vf showinfo -f null -");
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t time = line.find("pts_time:");
+        const size_t mean = line.find("mean:[");
+        if (time != std::string::npos && mean != std::string::npos && std::atoi(line.c_str() + mean + 6) > 128)
+            return std::atof(line.c_str() + time + 9);
+    }
+    return -1.0;
+}
+
+// Where the first loud sound starts, in seconds of the file's own time line, as ffmpeg
+// decodes it; negative without one.
+double BeepSecondsByFfmpeg(const std::string& file)
+{
+    const test::CommandResult run =
+        test::RunCommand("ffmpeg -hide_banner -nostdin -nostats -copyts -i " + test::ShellQuote(file) +
+                         " -map 0:a:0 -af silencedetect=noise=-30dB:duration=0.2 -f null -");
+    const size_t end = run.err.find("silence_end: ");
+    return end == std::string::npos ? -1.0 : std::atof(run.err.c_str() + end + 13);
+}
+
+// The same two by our own reader.
+double FlashSecondsByReader(const std::string& file)
+{
+    InputReader reader(file, VideoRequestType, true);
+    for (;;) {
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        const uint8_t* frame = reader.ReadSample(&length, &start, &stop);
+        if (length == 0)
+            return -1.0;
+        long sum = 0;
+        long count = 0;
+        for (uint32_t i = 0; i < length; i += 97, ++count)
+            sum += frame[i];
+        if (sum / count > 128)
+            return static_cast<double>(start) / kUnitsPerSecond;
+    }
+}
+
+double BeepSecondsByReader(const std::string& file)
+{
+    InputReader reader(file, AudioRequestType, true);
+    const WAVEFORMATEX format = reader.GetMediaType().waveFormat;
+    if (format.wBitsPerSample != 16)
+        return -1.0;
+    for (;;) {
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        const uint8_t* data = reader.ReadSample(&length, &start, &stop);
+        if (length == 0)
+            return -1.0;
+        for (uint32_t offset = 0; offset + 1 < length; offset += format.nBlockAlign) {
+            const auto value = static_cast<int16_t>(data[offset] | data[offset + 1] << 8);
+            if (std::abs(value) > 3000)
+                return static_cast<double>(start) / kUnitsPerSecond +
+                       static_cast<double>(offset / format.nBlockAlign) / format.nSamplesPerSec;
+        }
+    }
+}
+
+// ---- Streams that start at different times ------------------------------------------
+
+struct OffsetCase {
+    const char* name;
+    double audioDelay;  // seconds the audio starts after the video
+    double videoDelay;  // seconds the video starts after the audio
+    bool wmv;
+};
+
+void PrintTo(const OffsetCase& c, std::ostream* out) { *out << c.name << (c.wmv ? "_wmv" : "_avi"); }
+
+class StartOffsets : public ::testing::TestWithParam<OffsetCase> {
+protected:
+    test::TempDir dir_;
+};
+
+// An MKV whose white flash and beep both lie at 3 s of its time line, one of the
+// streams starting late.
+TEST_P(StartOffsets, TheBeepStaysWithinOneFrameOfTheFlash)
+{
+    const OffsetCase& c = GetParam();
+    const std::string input = dir_.File("offset.mkv");
+    std::ostringstream args;
+    args << "-itsoffset " << c.videoDelay
+         << " -f lavfi -i \"color=black:size=320x240:rate=25:duration=" << 6 - c.videoDelay
+         << ",drawbox=color=white:t=fill:enable='between(t," << 3 - c.videoDelay << "," << 3 - c.videoDelay + 0.039
+         << ")'\" -itsoffset " << c.audioDelay
+         << " -f lavfi -i \"aevalsrc='if(between(t," << 3 - c.audioDelay << "," << 3.1 - c.audioDelay
+         << "),sin(2*PI*1000*t),0)':s=44100:d=" << 6 - c.audioDelay << "\" -c:v mjpeg -c:a pcm_s16le "
+         << test::ShellQuote(input);
+    test::Ffmpeg(args.str());
+    ASSERT_NEAR(FlashSecondsByFfmpeg(input), 3.0, 0.001);
+    ASSERT_NEAR(BeepSecondsByFfmpeg(input), 3.0, 0.002);
+
+    const std::string output = dir_.File(c.wmv ? "out.wmv" : "out.avi");
+    std::vector<std::string> settings = {"SrcFileName=" + input, "DstFileName=" + output};
+    if (c.wmv) {
+        const std::vector<std::string> wmv = WmvOutput();
+        settings.insert(settings.end(), wmv.begin(), wmv.end());
+    }
+    const test::CommandResult result = Convert(settings);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+
+    // The output starts with the first frame, wherever the input's picture started.
+    const double flash = FlashSecondsByFfmpeg(output);
+    EXPECT_NEAR(flash, 3.0 - c.videoDelay, kFrameSeconds + 0.001);
+    EXPECT_NEAR(BeepSecondsByFfmpeg(output), flash, kFrameSeconds + 0.002);
+    EXPECT_NEAR(BeepSecondsByReader(output), FlashSecondsByReader(output), kFrameSeconds + 0.002);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LateStreams, StartOffsets,
+    ::testing::Values(OffsetCase{"audio_2s_late", 2.0, 0.0, false}, OffsetCase{"audio_2s_late", 2.0, 0.0, true},
+                      OffsetCase{"video_1s_late", 0.0, 1.0, false}, OffsetCase{"video_1s_late", 0.0, 1.0, true}),
+    test::PrintedName());
+
+}  // namespace
+}  // namespace klova
