@@ -29,6 +29,10 @@ struct IWinMediaWriter {
     virtual int32_t WriteVideo(uint32_t token, const uint8_t* frame) = 0;
     // One output frame's worth of audio; (0, null) ends the audio.
     virtual int32_t WriteAudio(uint32_t token, const uint8_t* chunk) = 0;
+    // The shape of the frames' pixels (x : y, both positive), stored with the video
+    // stream so players show the picture at its display aspect. Square unless set;
+    // called after OpenFile and before SetStreamFormats.
+    virtual int32_t SetPixelAspect(int32_t x, int32_t y) = 0;
 
 protected:
     ~IWinMediaWriter() = default;

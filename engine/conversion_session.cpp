@@ -62,6 +62,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
 {
     videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
+    sourcePixelAspect_ = videoReader_->GetMediaType().pixelAspect;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
     videoReader_->GetProperty(PropDuration, &sourceDuration_);
     // A stream that states no frame duration is measured even when its reported rate
@@ -124,8 +125,9 @@ void ConversionSession::MeasureSourceFrameRate()
 }
 
 void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
-                                       const std::string& videoCodecName)
+                                       const std::string& videoCodecName, PixelAspect pixelAspect)
 {
+    outputPixelAspect_ = pixelAspect;
     videoSettings_ = videoSettings;
     outputWidth_ = width;
     outputHeight_ = height;
@@ -209,7 +211,7 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
     else
         writer = std::make_unique<WinMediaWriterAdapter>(winMediaLibrary_, profile ? *profile : std::u16string());
 
-    OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_};
+    OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_, outputPixelAspect_};
     if (audioReader_)
         format.audio = outputAudioFormat_;  // without an audio reader the file gets no audio stream
     writer->Open(path, format);

@@ -18,10 +18,12 @@ class InputReader;
 class OutputWriter;
 class WinMediaLibrary;
 
-// The connected video format and the source frame rate (frames per second).
+// The connected video format, the source frame rate (frames per second) and the shape
+// of the source's pixels.
 struct SourceVideo {
     VIDEOINFOHEADER header{};
     double frameRate = 0.0;
+    PixelAspect pixelAspect;
 };
 
 // The connected audio format (all zero without audio) and the bytes of source audio per
@@ -47,10 +49,11 @@ public:
     // cannot be measured.
     void OpenInput(const std::string& path, double requestedRate);
 
-    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_}; }
+    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_, sourcePixelAspect_}; }
     SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
+    // pixelAspect: the shape of the output's pixels, stored in the file for players.
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
-                        const std::string& videoCodecName);
+                        const std::string& videoCodecName, PixelAspect pixelAspect = {});
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
 
     // The next source frame (RGB24 at the source size, valid until the next read, and
@@ -107,6 +110,8 @@ private:
     double sourceFrameRate_ = 0.0;
     MediaTime sourceDuration_ = 0;
     VIDEOINFOHEADER sourceVideoHeader_{};
+    PixelAspect sourcePixelAspect_;
+    PixelAspect outputPixelAspect_;
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 

@@ -80,6 +80,7 @@ void AviWriter::Open(const std::string& path, const OutputFormat& format)
 {
     SetVideoFormat(compression_.videoSettings, format.frameRate, format.width, format.height,
                    compression_.videoCodecName);
+    pixelAspect_ = format.pixelAspect;
     OpenFile(path);
     if (format.audio)
         AddAudioStream(*format.audio, format.frameRate, compression_.audioCodecName);
@@ -203,6 +204,7 @@ void AviWriter::OpenFile(const std::string& path)
     videoProxy_->SetFrameSize(frameWidth_, frameHeight_);
     videoProxy_->SetFrameRate(frameRate_);
     videoProxy_->SetBitCount(bitCount_);
+    videoProxy_->SetPixelAspect(pixelAspect_.x, pixelAspect_.y);
     // A queue right behind the proxy decouples the engine from the rest: an encoder runs
     // on the queue's thread, beside the engine. Without an encoder it is the muxer's queue.
     const bool compress = !videoCodecName_.empty() && videoCodecName_ != LoadStringResource(IDS_UNCOMPRESSED);

@@ -17,6 +17,7 @@ struct OutputFormat {
     int32_t width = 0;  // pixels
     int32_t height = 0;
     double frameRate = 0.0;             // frames per second
+    PixelAspect pixelAspect;            // the shape of the frames' pixels, stored for players
     std::optional<WAVEFORMATEX> audio;  // none: the file has no audio stream
 };
 

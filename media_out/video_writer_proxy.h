@@ -22,6 +22,9 @@ public:
     virtual HRESULT SetFrameSize(int32_t width, int32_t height) = 0;  // 320 x 240 at creation
     virtual HRESULT SetFrameRate(double framesPerSecond) = 0;        // 15 at creation
     virtual HRESULT SetBitCount(int32_t bitCount) = 0;               // 24, the only one offered
+    // The shape of the pixels, for players to show the picture as the source was
+    // shown. Square at creation. E_INVALIDARG unless both are positive.
+    virtual HRESULT SetPixelAspect(int32_t x, int32_t y) = 0;
     // Engine thread. Blocks until the streaming thread has copied the frame (S_OK) or
     // the pipeline failed (negative). Null ends the stream and returns at once.
     virtual HRESULT PutFrame(const uint8_t* frame) = 0;

@@ -155,5 +155,121 @@ INSTANTIATE_TEST_SUITE_P(
                       OffsetCase{"video_1s_late", 0.0, 1.0, false}, OffsetCase{"video_1s_late", 0.0, 1.0, true}),
     test::PrintedName());
 
+// ---- Rotated phone video -------------------------------------------------------------
+
+// Which quarter of a top-down RGB picture is red: 0 top left, 1 top right, 2 bottom
+// left, 3 bottom right; -1 for none.
+int RedQuarter(const std::string& rgb, int width, int height)
+{
+    for (int quarter = 0; quarter < 4; ++quarter) {
+        const int row = height / 4 + (quarter / 2) * (height / 2);
+        const int column = width / 4 + (quarter % 2) * (width / 2);
+        const auto* pixel = reinterpret_cast<const uint8_t*>(&rgb[(static_cast<size_t>(row) * width + column) * 3]);
+        if (pixel[0] > 180 && pixel[1] < 80 && pixel[2] < 80)
+            return quarter;
+    }
+    return -1;
+}
+
+std::string FirstFrameRgb(const std::string& file)
+{
+    return test::RunCommand("ffmpeg -hide_banner -nostdin -loglevel error -i " + test::ShellQuote(file) +
+                            " -frames:v 1 -f rawvideo -pix_fmt rgb24 -")
+        .out;
+}
+
+TEST(RotatedVideo, APhoneClipTaggedAsTurnedComesOutPortraitAndUpright)
+{
+    test::TempDir dir;
+    const std::string plain = dir.File("plain.mp4");
+    const std::string input = dir.File("phone.mp4");
+    test::Ffmpeg("-f lavfi -i color=c=gray:size=640x360:rate=25:duration=1 "
+                 "-vf drawbox=x=0:y=0:w=320:h=180:color=red:t=fill -c:v libx264 -pix_fmt yuv420p " +
+                 test::ShellQuote(plain));
+    test::Ffmpeg("-i " + test::ShellQuote(plain) + " -c copy -metadata:s:v:0 rotate=90 " + test::ShellQuote(input));
+    // ffmpeg turns it by the tag: the red quarter ends up in a corner of a 360 x 640 picture.
+    const int expected = RedQuarter(FirstFrameRgb(input), 360, 640);
+    ASSERT_NE(expected, -1);
+    ASSERT_NE(expected, 0) << "the tag turns the picture";
+
+    const std::string output = dir.File("out.avi");
+    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const test::ProbeFields video = test::ProbeStream(output, "video", true);
+    EXPECT_EQ(video.at("width"), "360");
+    EXPECT_EQ(video.at("height"), "640");
+    EXPECT_EQ(video.at("nb_read_frames"), "25");
+    EXPECT_EQ(RedQuarter(FirstFrameRgb(output), 360, 640), expected);
+}
+
+// ---- Display aspect -------------------------------------------------------------------
+
+struct AspectCase {
+    const char* name;
+    std::vector<std::string> settings;
+    const char* size;
+    const char* displayAspect;  // as ffprobe gives it
+    bool wmv;
+};
+
+void PrintTo(const AspectCase& c, std::ostream* out) { *out << c.name << (c.wmv ? "_wmv" : "_avi"); }
+
+class DisplayAspect : public ::testing::TestWithParam<AspectCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir_ = new test::TempDir;
+        // A 16:9 PAL picture in 720 x 576 (pixels of 64:45), as DVDs and TV recordings have.
+        test::Ffmpeg("-f lavfi -i testsrc=size=720x576:rate=25:duration=1 -vf setsar=64/45 -c:v mpeg2video "
+                     "-f vob " + test::ShellQuote(dir_->File("wide.mpg")));
+    }
+    static void TearDownTestSuite()
+    {
+        delete dir_;
+        dir_ = nullptr;
+    }
+
+    static test::TempDir* dir_;
+};
+
+test::TempDir* DisplayAspect::dir_ = nullptr;
+
+TEST_P(DisplayAspect, PlayersShowTheSourcesShapeWhileItsProportionsAreKept)
+{
+    const AspectCase& c = GetParam();
+    const std::string output = dir_->File(std::string(c.name) + (c.wmv ? ".wmv" : ".avi"));
+    std::vector<std::string> settings = {"SrcFileName=" + dir_->File("wide.mpg"), "DstFileName=" + output};
+    settings.insert(settings.end(), c.settings.begin(), c.settings.end());
+    if (c.wmv) {
+        const std::vector<std::string> wmv = WmvOutput();
+        settings.insert(settings.end(), wmv.begin(), wmv.end());
+    }
+    const test::CommandResult result = Convert(settings);
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    test::ProbeFields video = test::ProbeStream(output, "video");
+    EXPECT_EQ(video["width"] + "x" + video["height"], c.size);
+    EXPECT_EQ(video["display_aspect_ratio"], c.displayAspect);
+    // Our own reader reads the shape back.
+    InputReader reader(output, VideoRequestType, true);
+    EXPECT_EQ(reader.GetMediaType().pixelAspect,
+              std::string(c.displayAspect) == "16:9" ? (PixelAspect{64, 45}) : PixelAspect{});
+}
+
+const std::vector<std::string> kCustomWidth = {"KeepSettings=0", "KeepFrameSize=0", "FrameWidth=360",
+                                               "FrameHeight=240", "KeepAspect=1"};
+const std::vector<std::string> kCustomSize = {"KeepSettings=0", "KeepFrameSize=0", "FrameWidth=320",
+                                              "FrameHeight=240", "KeepAspect=0"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Anamorphic, DisplayAspect,
+    ::testing::Values(AspectCase{"size_kept", {}, "720x576", "16:9", false},
+                      AspectCase{"size_kept", {}, "720x576", "16:9", true},
+                      AspectCase{"keep_aspect", kCustomWidth, "360x288", "16:9", false},
+                      AspectCase{"keep_aspect", kCustomWidth, "360x288", "16:9", true},
+                      // A size of the user's own has square pixels.
+                      AspectCase{"custom_size", kCustomSize, "320x240", "4:3", false},
+                      AspectCase{"custom_size", kCustomSize, "320x240", "4:3", true}),
+    test::PrintedName());
+
 }  // namespace
 }  // namespace klova
