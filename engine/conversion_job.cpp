@@ -121,7 +121,9 @@ void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
         audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate(),
                                                            static_cast<uint32_t>(source.chunkSize));
     }
-    session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
+    // The source's speakers stay with its channels while their number is kept.
+    const uint32_t channelMask = outputFormat.nChannels == source.format.nChannels ? source.channelMask : 0;
+    session_->SetAudioOutput(outputFormat, settings_.AudioCodec, channelMask);
 }
 
 void ConversionJob::StartClip()

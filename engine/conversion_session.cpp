@@ -81,6 +81,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     }
     if (audioReader_) {
         sourceAudioFormat_ = audioReader_->GetMediaType().waveFormat;
+        sourceChannelMask_ = audioReader_->GetMediaType().channelMask;
         const double bytesPerFrame = sourceAudioFormat_.nAvgBytesPerSec / outputFrameRate_;
         if (!(bytesPerFrame < std::numeric_limits<int32_t>::max()))
             throw CMyException(ErrorCode::InvalidOutputFormat, "audio chunk of one output frame is too large");
@@ -134,8 +135,10 @@ void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, 
     videoCodecName_ = videoCodecName;
 }
 
-void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName)
+void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName,
+                                       uint32_t channelMask)
 {
+    outputChannelMask_ = channelMask;
     outputAudioFormat_ = format;
     audioCodecName_ = audioCodecName;
 }
@@ -212,8 +215,10 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
         writer = std::make_unique<WinMediaWriterAdapter>(winMediaLibrary_, profile ? *profile : std::u16string());
 
     OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_, outputPixelAspect_};
-    if (audioReader_)
+    if (audioReader_) {
         format.audio = outputAudioFormat_;  // without an audio reader the file gets no audio stream
+        format.audioChannelMask = outputChannelMask_;
+    }
     writer->Open(path, format);
     writer_ = std::move(writer);
     writerHasAudio_ = format.audio.has_value();

@@ -26,11 +26,12 @@ struct SourceVideo {
     PixelAspect pixelAspect;
 };
 
-// The connected audio format (all zero without audio) and the bytes of source audio per
-// output frame (0 without audio).
+// The connected audio format (all zero without audio), the bytes of source audio per
+// output frame (0 without audio) and the speakers of surround sound (0: none stated).
 struct SourceAudio {
     WAVEFORMATEX format{};
     int32_t chunkSize = 0;
+    uint32_t channelMask = 0;
 };
 
 class ConversionSession {
@@ -50,11 +51,12 @@ public:
     void OpenInput(const std::string& path, double requestedRate);
 
     SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_, sourcePixelAspect_}; }
-    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
+    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_, sourceChannelMask_}; }
     // pixelAspect: the shape of the output's pixels, stored in the file for players.
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                         const std::string& videoCodecName, PixelAspect pixelAspect = {});
-    void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
+    // channelMask: the speakers of the output's channels (see SourceAudio), 0 for none.
+    void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName, uint32_t channelMask = 0);
 
     // The next source frame (RGB24 at the source size, valid until the next read, and
     // writable until then) with its duration added to sourceTime; null at the end of
@@ -105,6 +107,8 @@ private:
     int32_t chunkSize_ = 0;
     std::vector<uint8_t> chunkBuffer_;
     WAVEFORMATEX sourceAudioFormat_{};
+    uint32_t sourceChannelMask_ = 0;
+    uint32_t outputChannelMask_ = 0;
     double outputFrameRate_ = 0.0;
     MediaTime outputFrameDuration_ = 0;
     double sourceFrameRate_ = 0.0;

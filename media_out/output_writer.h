@@ -19,6 +19,8 @@ struct OutputFormat {
     double frameRate = 0.0;             // frames per second
     PixelAspect pixelAspect;            // the shape of the frames' pixels, stored for players
     std::optional<WAVEFORMATEX> audio;  // none: the file has no audio stream
+    uint32_t audioChannelMask = 0;      // the speakers of more than two channels, in channel
+                                        // order, as WAVE_FORMAT_EXTENSIBLE's mask; 0 unknown
 };
 
 class OutputWriter {

@@ -271,5 +271,52 @@ INSTANTIATE_TEST_SUITE_P(
                       AspectCase{"custom_size", kCustomSize, "320x240", "4:3", true}),
     test::PrintedName());
 
+// ---- Surround sound -------------------------------------------------------------------
+
+// The RMS level of each audio channel in dB, as ffmpeg measures it.
+std::vector<double> ChannelLevels(const std::string& file)
+{
+    const test::CommandResult run = test::RunCommand(
+        "ffmpeg -hide_banner -nostdin -nostats -i " + test::ShellQuote(file) +
+        " -map 0:a:0 -af astats=measure_perchannel=RMS_level:measure_overall=none -f null -");
+    std::vector<double> levels;
+    for (size_t at = run.err.find("RMS level dB: "); at != std::string::npos;
+         at = run.err.find("RMS level dB: ", at + 1))
+        levels.push_back(std::atof(run.err.c_str() + at + 14));
+    return levels;
+}
+
+class SurroundSound : public ::testing::TestWithParam<const char*> {
+protected:
+    test::TempDir dir_;
+};
+
+TEST_P(SurroundSound, KeepsItsLayoutAndItsChannelsInOrder)
+{
+    const std::string layout = GetParam();
+    const std::string input = dir_.File("surround.avi");
+    // Each channel a step louder than the one before it.
+    test::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -f lavfi -i sine=duration=1 -filter_complex " +
+                 test::ShellQuote("[1:a]pan=" + layout +
+                                  "|c0=0.1*c0|c1=0.2*c0|c2=0.3*c0|c3=0.4*c0|c4=0.5*c0|c5=0.6*c0[a]") +
+                 " -map 0:v -map [a] -c:v mjpeg -c:a pcm_s16le " + test::ShellQuote(input));
+    ASSERT_EQ(test::ProbeStream(input, "audio")["channel_layout"], layout);
+
+    const std::string output = dir_.File("out.avi");
+    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.err.find("CRITICAL"), std::string::npos) << result.err;
+    test::ProbeFields audio = test::ProbeStream(output, "audio");
+    EXPECT_EQ(audio["channels"], "6");
+    EXPECT_EQ(audio["channel_layout"], layout);
+    const std::vector<double> levels = ChannelLevels(output);
+    ASSERT_EQ(levels.size(), 6u);
+    for (size_t channel = 1; channel < levels.size(); ++channel)
+        EXPECT_GT(levels[channel], levels[channel - 1] + 1.0) << "channel " << channel;
+    EXPECT_EQ(test::DecodeErrors(output), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SurroundSound, ::testing::Values("5.1", "5.1(side)"), test::PrintedName());
+
 }  // namespace
 }  // namespace klova
