@@ -271,6 +271,61 @@ INSTANTIATE_TEST_SUITE_P(
                       AspectCase{"custom_size", kCustomSize, "320x240", "4:3", true}),
     test::PrintedName());
 
+// ---- Files that are not what they seem -------------------------------------------------
+
+TEST(UnusualInputs, AnUncompressedBgrAviWrittenByFfmpegConverts)
+{
+    test::TempDir dir;
+    const std::string input = dir.File("bgr.avi");
+    test::Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -c:v rawvideo -pix_fmt bgr24 " +
+                 test::ShellQuote(input));
+    const std::string output = dir.File("out.avi");
+    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const test::ProbeFields video = test::ProbeStream(output, "video", true);
+    EXPECT_EQ(video.at("width") + "x" + video.at("height"), "320x240");
+    EXPECT_EQ(video.at("nb_read_frames"), "50");
+}
+
+TEST(UnusualInputs, ASoundFileSaysItHasNoVideo)
+{
+    test::TempDir dir;
+    const std::string input = dir.File("song.mka");
+    test::Ffmpeg("-f lavfi -i sine=duration=2 -c:a flac " + test::ShellQuote(input));
+    const std::string output = dir.File("out.avi");
+    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("The input file has no video stream."), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("Cannot open input file."), std::string::npos) << result.err;
+    EXPECT_EQ(test::FileSize(output), -1) << "no output file is made";
+}
+
+TEST(UnusualInputs, AFileThatEndsEarlyConvertsWhatIsThereWithAWarning)
+{
+    test::TempDir dir;
+    const std::string whole = dir.File("whole.mkv");
+    test::Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=10 -f lavfi -i sine=duration=10 "
+                 "-c:v mjpeg -c:a pcm_s16le " + test::ShellQuote(whole));
+    // Cut in the middle: the header still states 10 s.
+    const std::string damaged = dir.File("damaged.mkv");
+    ASSERT_EQ(test::RunCommand("head -c " + std::to_string(test::FileSize(whole) / 2) + " " +
+                               test::ShellQuote(whole) + " > " + test::ShellQuote(damaged))
+                  .exitStatus,
+              0);
+
+    const std::string output = dir.File("out.avi");
+    test::CommandResult result = Convert({"SrcFileName=" + damaged, "DstFileName=" + output});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_NE(result.err.find("klova-convert: warning: the input ended after"), std::string::npos) << result.err;
+    EXPECT_NEAR(test::ProbeDuration(output), 5.0, 0.5);
+    EXPECT_EQ(test::DecodeErrors(output), "");
+
+    // The whole file converts without a word.
+    result = Convert({"SrcFileName=" + whole, "DstFileName=" + output});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.err.find("warning"), std::string::npos) << result.err;
+}
+
 // ---- Surround sound -------------------------------------------------------------------
 
 // The RMS level of each audio channel in dB, as ffmpeg measures it.
