@@ -270,11 +270,11 @@ GstPadProbeReturn SourceGraph::RepairPixelAspect(GstPad*, GstPadProbeInfo* info,
         !gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "pixel-aspect-ratio", &num, &den) ||
         (num > 0 && den > 0))
         return GST_PAD_PROBE_OK;
-    GstCaps* repaired = gst_caps_copy(caps);
-    gst_caps_set_simple(repaired, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    const GstPtr<GstCaps> repaired = adopt(gst_caps_copy(caps));
+    gst_caps_set_simple(repaired.get(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
     GST_INFO("pixel aspect %d/%d taken as square", num, den);
-    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(repaired);
-    gst_caps_unref(repaired);
+    // The probe owns the event it passes on.
+    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(repaired.get());
     gst_event_unref(event);
     return GST_PAD_PROBE_OK;
 }
