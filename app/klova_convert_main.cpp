@@ -4,6 +4,7 @@
 #include "app/capability_listing.h"
 #include "codecs/compressor_names.h"
 #include "frontend/command_line.h"
+#include "frontend/conversion_progress.h"
 #include "frontend/failure_messages.h"
 #include "codecs/encoder_config_store.h"
 #include "engine/clip_naming.h"
@@ -19,6 +20,7 @@
 #include <gst/gst.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -98,7 +100,13 @@ int Convert(ConversionSettings& settings)
             while (!stopRequested && job.Step())
                 printer.Print(job.StatisticsText(), false);
             printer.Print(job.StatisticsText(), true);
+            // Audio may carry the output on after the video has ended.
+            const MediaTime converted = std::max(job.sourceTime(), job.outputTime());
+            const bool endedEarly = !stopRequested && EndedFarShortOfDuration(converted, job.inputDuration());
+            const MediaTime inputDuration = job.inputDuration();
             job.StopConversion();
+            if (endedEarly)
+                std::cerr << "klova-convert: " << ShortInputWarning(converted, inputDuration) << '\n';
             status = stopRequested ? 130 : 0;
         } catch (...) {
             const std::optional<std::string> text = FailureText(std::current_exception());

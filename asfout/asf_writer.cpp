@@ -152,6 +152,16 @@ int32_t AsfWriter::OpenFile(const char16_t* path, const char16_t* profile)
     });
 }
 
+int32_t AsfWriter::SetPixelAspect(int32_t x, int32_t y)
+{
+    if (x <= 0 || y <= 0)
+        return kInvalidArgument;
+    if (state_ != State::Opened)
+        return kUnexpected;
+    av_reduce(&pixelAspect_.num, &pixelAspect_.den, x, y, 65535);
+    return kOk;
+}
+
 int32_t AsfWriter::SetStreamFormats(int32_t width, int32_t height, int32_t formatSize, const void* waveFormat,
                                     double framesPerSecond)
 {
@@ -186,7 +196,7 @@ void AsfWriter::SetUpStreams(int32_t width, int32_t height, int32_t formatSize, 
     // Exact for the common rational rates (30000/1001 stays 30000/1001).
     const AVRational frameRate = av_d2q(framesPerSecond, 65535);
     const bool globalHeader = muxer_->WantsGlobalHeaders();
-    video_ = std::make_unique<VideoEncoder>(width, height, frameRate, profile_->video, globalHeader, 0);
+    video_ = std::make_unique<VideoEncoder>(width, height, frameRate, pixelAspect_, profile_->video, globalHeader, 0);
     if (hasSound && profile_->audio)
         audio_ = std::make_unique<AudioEncoder>(ReadWaveFormat(formatBytes), framesPerSecond, *profile_->audio,
                                                 globalHeader, 1);

@@ -3,7 +3,7 @@
 // result and never throws. Not thread-safe: one thread drives a writer, except that
 // AddRef and Release may come from anywhere.
 //
-// Order: OpenFile (path, profile) -> SetStreamFormats -> GetVideoToken /
+// Order: OpenFile (path, profile) -> [SetPixelAspect] -> SetStreamFormats -> GetVideoToken /
 // GetAudioToken -> WriteVideo / WriteAudio per frame -> WriteVideo (0, null) and
 // WriteAudio (0, null) -> Release. A null frame or chunk ends its stream whatever the
 // token. The file is complete once both streams have ended, and at the latest after
@@ -45,6 +45,7 @@ public:
     int32_t WriteVideo(uint32_t token, const uint8_t* frame) override;
     int32_t WriteAudio(uint32_t token, const uint8_t* chunk) override;
     int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) override;
+    int32_t SetPixelAspect(int32_t x, int32_t y) override;
 
 private:
     enum class State { Created, Opened, Writing, Finished, Failed };
@@ -63,6 +64,7 @@ private:
     std::atomic<uint32_t> references_{1};
     State state_ = State::Created;
     std::optional<AsfProfile> profile_;
+    AVRational pixelAspect_{1, 1};
     std::unique_ptr<AsfMuxer> muxer_;
     std::unique_ptr<VideoEncoder> video_;
     std::unique_ptr<AudioEncoder> audio_;  // null: no sound is written

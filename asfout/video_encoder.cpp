@@ -16,14 +16,16 @@ constexpr double kInitialBufferFullness = 0.3;
 
 }  // namespace
 
-VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, const VideoStreamProfile& profile,
-                           bool globalHeader, int streamIndex)
+VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, AVRational pixelAspect,
+                           const VideoStreamProfile& profile, bool globalHeader, int streamIndex)
     : streamIndex_(streamIndex), dibHeight_(height)
 {
     if (width < 1 || height < 1 || width > kMaxDimension || height > kMaxDimension)
         throw AsfError("unsupported frame size", kInvalidArgument);
     if (frameRate.num <= 0 || frameRate.den <= 0)
         throw AsfError("unsupported frame rate", kInvalidArgument);
+    if (pixelAspect.num <= 0 || pixelAspect.den <= 0)
+        throw AsfError("unsupported pixel aspect", kInvalidArgument);
 
     const int codedWidth = std::max(2, width & ~1);
     const int codedHeight = std::max(2, height & ~1);
@@ -41,7 +43,8 @@ VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, 
     c.width = codedWidth;
     c.height = codedHeight;
     c.pix_fmt = AV_PIX_FMT_YUV420P;
-    c.sample_aspect_ratio = AVRational{1, 1};
+    // The muxer writes it into the header's stream properties.
+    c.sample_aspect_ratio = pixelAspect;
     c.framerate = frameRate;
     c.time_base = av_inv_q(frameRate);
     c.max_b_frames = 0;

@@ -16,9 +16,10 @@ public:
     // width x height is the size of the frames handed in. The encoded size is the
     // same, except that an odd dimension loses its last column or bottom row (the
     // codec needs even sizes) and a dimension of 1 is stretched to 2.
+    // pixelAspect: the shape of the pixels, stored in the stream (1/1: square).
     // Throws AsfError when the size, the rate or the encoder set-up is refused.
-    VideoEncoder(int32_t width, int32_t height, AVRational frameRate, const VideoStreamProfile& profile,
-                 bool globalHeader, int streamIndex);
+    VideoEncoder(int32_t width, int32_t height, AVRational frameRate, AVRational pixelAspect,
+                 const VideoStreamProfile& profile, bool globalHeader, int streamIndex);
 
     const AVCodecContext& CodecContext() const { return *context_; }
 

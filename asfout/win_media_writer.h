@@ -32,6 +32,10 @@ struct IWinMediaWriter {
     // S_OK with the video and audio bit rates (bits per second; audio 0: the profile
     // carries no sound) of the index-th built-in profile, S_FALSE past the end.
     virtual int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) = 0;
+    // The shape of the frames' pixels (x : y, both positive), stored with the video
+    // stream so players show the picture at its display aspect. Square unless set;
+    // called after OpenFile and before SetStreamFormats.
+    virtual int32_t SetPixelAspect(int32_t x, int32_t y) = 0;
 
 protected:
     ~IWinMediaWriter() = default;

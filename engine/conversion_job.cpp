@@ -52,6 +52,7 @@ void ConversionJob::StartConversion()
     inputDuration_ = session_->sourceDuration();
     sourceWidth_ = sourceVideo.header.bmiHeader.biWidth;
     sourceHeight_ = sourceVideo.header.bmiHeader.biHeight;
+    sourcePixelAspect_ = sourceVideo.pixelAspect;
 
     const SourceAudio sourceAudio = session_->GetSourceAudio();
     settings_.AudioFormat = sourceAudio.format;
@@ -84,9 +85,15 @@ void ConversionJob::SetUpVideoOutput()
     int64_t height = settings_.FrameHeight;
     if (custom && settings_.KeepAspect != 0 && sourceWidth_ > 0)
         height = (int64_t{settings_.FrameWidth} * sourceHeight_ + sourceWidth_ / 2) / sourceWidth_;
+    // The output's pixels have the source's shape while the picture keeps the source's
+    // proportions (its size, or a size scaled with KeepAspect); a size of the user's
+    // own has square pixels.
+    PixelAspect pixelAspect = sourcePixelAspect_;
     if (custom && settings_.KeepFrameSize == 0) {
         outputWidth_ = settings_.FrameWidth;
         outputHeight_ = height > 0 && height <= 0x7FFF'FFFF ? static_cast<int32_t>(height) : 0;
+        if (settings_.KeepAspect == 0)
+            pixelAspect = PixelAspect{};
     } else {
         outputWidth_ = sourceWidth_;
         outputHeight_ = sourceHeight_;
@@ -101,7 +108,7 @@ void ConversionJob::SetUpVideoOutput()
     }
     if (scaler_->NeedsScaling())
         frameBuffer_.assign(scaler_->OutputImageSize(), 0);
-    session_->SetVideoOutput(settings_.VideoFormat, outputWidth_, outputHeight_, settings_.VideoCodec);
+    session_->SetVideoOutput(settings_.VideoFormat, outputWidth_, outputHeight_, settings_.VideoCodec, pixelAspect);
 }
 
 void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
@@ -114,7 +121,9 @@ void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
         audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate(),
                                                            static_cast<uint32_t>(source.chunkSize));
     }
-    session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
+    // The source's speakers stay with its channels while their number is kept.
+    const uint32_t channelMask = outputFormat.nChannels == source.format.nChannels ? source.channelMask : 0;
+    session_->SetAudioOutput(outputFormat, settings_.AudioCodec, channelMask);
 }
 
 void ConversionJob::StartClip()

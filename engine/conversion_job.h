@@ -91,6 +91,7 @@ private:
     MediaTime inputDuration_ = 0;
     int32_t sourceWidth_ = 0;
     int32_t sourceHeight_ = 0;
+    PixelAspect sourcePixelAspect_;
     int32_t outputWidth_ = 0;
     int32_t outputHeight_ = 0;
     int32_t splitMode_ = 0;

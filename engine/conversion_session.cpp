@@ -1,5 +1,6 @@
 #include "engine/conversion_session.h"
 
+#include "engine/audio_start_aligner.h"
 #include "media_in/input_reader.h"
 #include "media_out/avi_writer.h"
 #include "media_out/output_writer.h"
@@ -47,6 +48,7 @@ ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
 
 ConversionSession::~ConversionSession()
 {
+    audioStart_.reset();
     videoReader_.reset();
     audioReader_.reset();
     try {
@@ -60,6 +62,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
 {
     videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
+    sourcePixelAspect_ = videoReader_->GetMediaType().pixelAspect;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
     videoReader_->GetProperty(PropDuration, &sourceDuration_);
     // A stream that states no frame duration is measured even when its reported rate
@@ -78,6 +81,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     }
     if (audioReader_) {
         sourceAudioFormat_ = audioReader_->GetMediaType().waveFormat;
+        sourceChannelMask_ = audioReader_->GetMediaType().channelMask;
         const double bytesPerFrame = sourceAudioFormat_.nAvgBytesPerSec / outputFrameRate_;
         if (!(bytesPerFrame < std::numeric_limits<int32_t>::max()))
             throw CMyException(ErrorCode::InvalidOutputFormat, "audio chunk of one output frame is too large");
@@ -85,6 +89,11 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
         chunkBuffer_.assign(static_cast<size_t>(chunkSize_), 0);
         carryBuffer_.assign(audioReader_->GetBufferSize(), 0);
         carryLength_ = 0;
+        audioStart_ = std::make_unique<AudioStartAligner>(
+            sourceAudioFormat_, audioReader_->GetBufferSize(), [this](uint32_t* length, MediaTime* start) {
+                MediaTime stop = 0;
+                return audioReader_->ReadSample(length, start, &stop);
+            });
     }
 }
 
@@ -117,16 +126,19 @@ void ConversionSession::MeasureSourceFrameRate()
 }
 
 void ConversionSession::SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
-                                       const std::string& videoCodecName)
+                                       const std::string& videoCodecName, PixelAspect pixelAspect)
 {
+    outputPixelAspect_ = pixelAspect;
     videoSettings_ = videoSettings;
     outputWidth_ = width;
     outputHeight_ = height;
     videoCodecName_ = videoCodecName;
 }
 
-void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName)
+void ConversionSession::SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName,
+                                       uint32_t channelMask)
 {
+    outputChannelMask_ = channelMask;
     outputAudioFormat_ = format;
     audioCodecName_ = audioCodecName;
 }
@@ -144,6 +156,8 @@ uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
         return nullptr;
     }
     *sourceTime += stop - start;
+    if (audioStart_)
+        audioStart_->SetVideoStart(*videoReader_->FirstSampleStart());
     return data;
 }
 
@@ -161,9 +175,7 @@ const uint8_t* ConversionSession::ReadAudioChunk()
     uint32_t remainder = 0;
     while (filled < chunkSize && audioReader_) {
         uint32_t length = 0;
-        MediaTime start = 0;
-        MediaTime stop = 0;
-        const uint8_t* sample = audioReader_->ReadSample(&length, &start, &stop);
+        const uint8_t* sample = audioStart_->Next(&length);
         if (length == 0) {
             audioReader_.reset();
             lastSample = nullptr;
@@ -202,9 +214,11 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
     else
         writer = std::make_unique<WinMediaWriterAdapter>(winMediaLibrary_, profile ? *profile : std::u16string());
 
-    OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_};
-    if (audioReader_)
+    OutputFormat format{outputWidth_, outputHeight_, outputFrameRate_, outputPixelAspect_};
+    if (audioReader_) {
         format.audio = outputAudioFormat_;  // without an audio reader the file gets no audio stream
+        format.audioChannelMask = outputChannelMask_;
+    }
     writer->Open(path, format);
     writer_ = std::move(writer);
     writerHasAudio_ = format.audio.has_value();

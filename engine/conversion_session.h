@@ -12,22 +12,26 @@
 
 namespace klova {
 
+class AudioStartAligner;
 class EncoderConfigStore;
 class InputReader;
 class OutputWriter;
 class WinMediaLibrary;
 
-// The connected video format and the source frame rate (frames per second).
+// The connected video format, the source frame rate (frames per second) and the shape
+// of the source's pixels.
 struct SourceVideo {
     VIDEOINFOHEADER header{};
     double frameRate = 0.0;
+    PixelAspect pixelAspect;
 };
 
-// The connected audio format (all zero without audio) and the bytes of source audio per
-// output frame (0 without audio).
+// The connected audio format (all zero without audio), the bytes of source audio per
+// output frame (0 without audio) and the speakers of surround sound (0: none stated).
 struct SourceAudio {
     WAVEFORMATEX format{};
     int32_t chunkSize = 0;
+    uint32_t channelMask = 0;
 };
 
 class ConversionSession {
@@ -46,11 +50,13 @@ public:
     // cannot be measured.
     void OpenInput(const std::string& path, double requestedRate);
 
-    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_}; }
-    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
+    SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_, sourcePixelAspect_}; }
+    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_, sourceChannelMask_}; }
+    // pixelAspect: the shape of the output's pixels, stored in the file for players.
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
-                        const std::string& videoCodecName);
-    void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
+                        const std::string& videoCodecName, PixelAspect pixelAspect = {});
+    // channelMask: the speakers of the output's channels (see SourceAudio), 0 for none.
+    void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName, uint32_t channelMask = 0);
 
     // The next source frame (RGB24 at the source size, valid until the next read, and
     // writable until then) with its duration added to sourceTime; null at the end of
@@ -58,7 +64,9 @@ public:
     uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
     // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
-    // null when no audio is left.
+    // null when no audio is left. The sound starts where the first video frame does:
+    // audio that starts later is preceded by silence, audio that starts earlier loses
+    // its head (read the first frame before the first chunk).
     const uint8_t* ReadAudioChunk();
 
     // Opens the next output file. typeString ".wmv" (any case) selects Windows Media,
@@ -99,11 +107,15 @@ private:
     int32_t chunkSize_ = 0;
     std::vector<uint8_t> chunkBuffer_;
     WAVEFORMATEX sourceAudioFormat_{};
+    uint32_t sourceChannelMask_ = 0;
+    uint32_t outputChannelMask_ = 0;
     double outputFrameRate_ = 0.0;
     MediaTime outputFrameDuration_ = 0;
     double sourceFrameRate_ = 0.0;
     MediaTime sourceDuration_ = 0;
     VIDEOINFOHEADER sourceVideoHeader_{};
+    PixelAspect sourcePixelAspect_;
+    PixelAspect outputPixelAspect_;
     AVICOMPRESSOPTIONS videoSettings_{};
     std::string videoCodecName_;
 
@@ -111,6 +123,7 @@ private:
     bool writerHasAudio_ = false;
     std::unique_ptr<InputReader> audioReader_;
     std::unique_ptr<InputReader> videoReader_;
+    std::unique_ptr<AudioStartAligner> audioStart_;  // reads audioReader_; set with it
 };
 
 }  // namespace klova

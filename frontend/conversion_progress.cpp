@@ -21,6 +21,23 @@ ConversionProgress EstimateProgress(MediaTime sourceTime, MediaTime inputDuratio
     return progress;
 }
 
+bool EndedFarShortOfDuration(MediaTime convertedTime, MediaTime inputDuration)
+{
+    const MediaTime shortfall = inputDuration - convertedTime;
+    return inputDuration > 0 && shortfall > kUnitsPerSecond && shortfall * 10 > inputDuration;
+}
+
+std::string ShortInputWarning(MediaTime convertedTime, MediaTime inputDuration)
+{
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "warning: the input ended after %.1f s of the %.1f s it states; it may be damaged. "
+                  "The output holds what could be read.",
+                  static_cast<double>(convertedTime) / kUnitsPerSecond,
+                  static_cast<double>(inputDuration) / kUnitsPerSecond);
+    return text;
+}
+
 std::string ProgressText(const ConversionProgress& progress)
 {
     if (!progress.known)

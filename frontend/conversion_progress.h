@@ -25,4 +25,13 @@ ConversionProgress EstimateProgress(MediaTime sourceTime, MediaTime inputDuratio
 // "42%, 0:01:05 left", "42%" without an estimate, empty when the progress is unknown.
 std::string ProgressText(const ConversionProgress& progress);
 
+// Whether a conversion that ran to the end of its input got far less of it than the
+// input's duration promised (a file damaged part-way whose demuxer just stops): less
+// than 90 % and more than a second short. convertedTime: how far the conversion got,
+// 100-ns units; an unknown duration (0) promises nothing.
+bool EndedFarShortOfDuration(MediaTime convertedTime, MediaTime inputDuration);
+
+// The warning klova-convert prints then: how much of how much was converted.
+std::string ShortInputWarning(MediaTime convertedTime, MediaTime inputDuration);
+
 }  // namespace klova

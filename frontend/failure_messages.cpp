@@ -14,6 +14,7 @@ uint32_t MessageIdForCode(int32_t code)
     case static_cast<int32_t>(ErrorCode::WindowsMediaFailed): return IDS_WINDOWS_MEDIA_ERROR;
     case static_cast<int32_t>(ErrorCode::OutputWriteFailed): return IDS_CANNOT_WRITE_OUTPUT;
     case static_cast<int32_t>(ErrorCode::InvalidOutputFormat): return IDS_INVALID_OUTPUT_FORMAT;
+    case static_cast<int32_t>(ErrorCode::NoVideoStream): return IDS_NO_VIDEO_STREAM;
     default: return IDS_CANNOT_CONVERT;
     }
 }

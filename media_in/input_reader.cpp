@@ -47,7 +47,10 @@ InputReader::InputReader(const std::string& fileName, const MediaType& requested
     const auto kind = requested.majortype == MajorType::Video ? SourceGraph::Kind::Video : SourceGraph::Kind::Audio;
     graph_ = std::make_unique<SourceGraph>(kind, sink_.get(), *control_);
     CheckResult(graph_->Build(fileName_));
-    CheckResult(graph_->Preroll());
+    const HRESULT prerolled = graph_->Preroll();
+    if (prerolled == SourceGraph::kNoStreamOfKind && kind == SourceGraph::Kind::Video)
+        throw CMyException(ErrorCode::NoVideoStream, fileName_ + " has no video stream");
+    CheckResult(prerolled);
 
     CheckResult(control_->GetConnectedType(&connected_));
     CheckResult(control_->GetBufferSize(&bufferSize_));
@@ -120,6 +123,8 @@ uint8_t* InputReader::ReadSample(uint32_t* length, MediaTime* start, MediaTime* 
     CheckResult(control_->WaitForSample());
     CheckResult(control_->GetDataLength(true, &lastLength_));
     CheckResult(control_->GetTimes(true, &lastStart_, &lastStop_));
+    if (lastLength_ > 0 && !firstStart_)
+        firstStart_ = lastStart_;
     if (length)
         *length = lastLength_;
     if (start)
@@ -135,6 +140,7 @@ void InputReader::SeekTo(MediaTime position)
     // nothing is copied until the next ReadSample asks. The seek's own flush drops a
     // sample waiting in the sink.
     control_->SetFlush(true);
+    firstStart_.reset();
     const uint64_t targetNs = originNs_ + (position > 0 ? static_cast<uint64_t>(position) * 100 : 0);
     control_->SetTimeOrigin(targetNs);
     // A rewind reads from the very start of the file: demuxers that search by clock

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace klova {
@@ -33,8 +34,9 @@ class InputReader {
 public:
     // Builds the pipeline and waits until the first sample is decoded; throws
     // CMyException(ErrorCode::InputOpenFailed) on any failure, including a file with no
-    // stream of the requested kind. formatFree: accept any format block (frame size,
-    // rate, channels) of the requested type.
+    // audio when audio is asked for; a file with no video stream at all when video is
+    // asked for throws ErrorCode::NoVideoStream. formatFree: accept any format block
+    // (frame size, rate, channels) of the requested type.
     InputReader(const std::string& fileName, const MediaType& requested, bool formatFree);
     virtual ~InputReader();  // never throws; returns promptly even mid-stream
     InputReader(const InputReader&) = delete;
@@ -47,6 +49,12 @@ public:
     // the end of the input, also after a decoding failure; every later read returns it
     // at once.
     uint8_t* ReadSample(uint32_t* length, MediaTime* start, MediaTime* stop);
+
+    // Where the first sample read since the open or the last seek started (100-ns
+    // units, the time line of ReadSample); none before that sample was read. A video
+    // and an audio reader on one file share the time line, so the difference of their
+    // first starts is how much later one stream begins than the other.
+    std::optional<MediaTime> FirstSampleStart() const { return firstStart_; }
 
     uint32_t GetBufferSize() const { return bufferSize_; }
     MediaType GetMediaType() const { return connected_; }
@@ -82,6 +90,7 @@ private:
     uint32_t lastLength_ = 0;
     MediaTime lastStart_ = 0;
     MediaTime lastStop_ = 0;
+    std::optional<MediaTime> firstStart_;
 
     MediaTime duration_ = 0;
     int64_t frameCount_ = 0;

@@ -304,13 +304,20 @@ bool MediaReaderFilter::SetCaps(GstCaps* caps)
         audioRate_ = proposed.waveFormat.nSamplesPerSec;
     }
 
-    if (!pinnedCaps_) {
+    // Until the first sample the format may still change (a rotation tag makes the
+    // picture upright after the first caps); from then on the reader's buffer is made
+    // for it.
+    if (!pinnedCaps_)
         connected_ = proposed;
-        if (proposed.formattype != FormatType::None)
-            pinnedCaps_ = PinnedCaps(proposed);
-    }
     GST_DEBUG_OBJECT(owner_, "connected with %" GST_PTR_FORMAT, static_cast<gpointer>(caps));
     return true;
+}
+
+void MediaReaderFilter::Prepare()
+{
+    std::lock_guard lock(mutex_);
+    if (!pinnedCaps_ && connected_.formattype != FormatType::None)
+        pinnedCaps_ = PinnedCaps(connected_);
 }
 
 std::optional<int64_t> MediaReaderFilter::RunningTimeNs(GstClockTime position) const

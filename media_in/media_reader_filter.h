@@ -62,6 +62,8 @@ public:
     // GstBaseSink virtual methods. QueryCaps returns a new reference.
     GstCaps* QueryCaps(GstCaps* filter);
     bool SetCaps(GstCaps* caps);
+    // Before each buffer (preroll and render): the first one fixes the connected format.
+    void Prepare();
     GstFlowReturn Render(GstBuffer* buffer);
     void Unlock();
     void UnlockStop();
@@ -92,7 +94,7 @@ private:
     MediaType preferred_;
     FormatType requiredFormat_ = FormatType::None;
     MediaType connected_;
-    GstPtr<GstCaps> pinnedCaps_;  // what the sink takes once connected
+    GstPtr<GstCaps> pinnedCaps_;  // what the sink takes once the first sample arrived
     uint8_t* buffer_ = nullptr;   // borrowed from the reader
     uint32_t bufferSize_ = 0;
     uint32_t lastLength_ = 0;

@@ -58,6 +58,20 @@ gboolean SetCapsTrampoline(GstBaseSink* sink, GstCaps* caps)
     return GuardCallback(GST_ELEMENT(sink), "set caps", [&] { return impl ? impl->SetCaps(caps) : FALSE; }, FALSE);
 }
 
+GstFlowReturn PrepareTrampoline(GstBaseSink* sink, GstBuffer*)
+{
+    MediaReaderFilter* impl = Impl(sink);
+    return GuardCallback(
+        GST_ELEMENT(sink), "prepare",
+        [&] {
+            if (!impl)
+                return GST_FLOW_ERROR;
+            impl->Prepare();
+            return GST_FLOW_OK;
+        },
+        GST_FLOW_ERROR);
+}
+
 GstFlowReturn RenderTrampoline(GstBaseSink* sink, GstBuffer* buffer)
 {
     MediaReaderFilter* impl = Impl(sink);
@@ -129,6 +143,7 @@ static void klova_media_reader_sink_class_init(KlovaMediaReaderSinkClass* klass)
     GstBaseSinkClass* sinkClass = GST_BASE_SINK_CLASS(klass);
     sinkClass->get_caps = QueryCapsTrampoline;
     sinkClass->set_caps = SetCapsTrampoline;
+    sinkClass->prepare = PrepareTrampoline;
     sinkClass->render = RenderTrampoline;
     sinkClass->unlock = UnlockTrampoline;
     sinkClass->unlock_stop = UnlockStopTrampoline;

@@ -21,6 +21,11 @@ struct MediaType {
     uint32_t lSampleSize = 0;
     VIDEOINFOHEADER videoInfo;  // meaningful when formattype == VideoInfo
     WAVEFORMATEX waveFormat;    // meaningful when formattype == WaveFormatEx
+    // What the format blocks cannot say. Neither takes part in SameMediaType.
+    PixelAspect pixelAspect;    // video: the shape of the source's pixels
+    uint32_t channelMask = 0;   // audio: the speakers of the channels, in channel order, as
+                                // WAVE_FORMAT_EXTENSIBLE's dwChannelMask; 0 when the layout is
+                                // the plain one of the channel count (mono, stereo) or unknown
 };
 
 // Same major type, subtype, format type and format block (the block of the format

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <numeric>
 #include <string>
 
 namespace klova {
@@ -17,6 +18,65 @@ namespace {
 // usual output, which then needs no separate conversion pass).
 constexpr const char* kVideoCaps = "video/x-raw, format=(string){ I420, YV12, NV12, BGR }";
 constexpr const char* kAudioCaps = "audio/x-raw, format=(string){ S16LE, U8 }, layout=(string)interleaved";
+
+// The pixel shape the caps state; square when they state none or nonsense (some AVI
+// files give -1/1).
+PixelAspect PixelAspectFromCaps(const GstCaps* caps)
+{
+    int num = 0;
+    int den = 0;
+    if (!gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "pixel-aspect-ratio", &num, &den) || num <= 0 ||
+        den <= 0)
+        return {};
+    const int divisor = std::gcd(num, den);
+    return {num / divisor, den / divisor};
+}
+
+// The WAVE_FORMAT_EXTENSIBLE speaker bit of a channel position, 0 for one it has none for.
+uint32_t WaveSpeakerBit(GstAudioChannelPosition position)
+{
+    switch (position) {
+    case GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT: return 0x1;
+    case GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT: return 0x2;
+    case GST_AUDIO_CHANNEL_POSITION_FRONT_CENTER: return 0x4;
+    case GST_AUDIO_CHANNEL_POSITION_LFE1: return 0x8;
+    case GST_AUDIO_CHANNEL_POSITION_REAR_LEFT: return 0x10;
+    case GST_AUDIO_CHANNEL_POSITION_REAR_RIGHT: return 0x20;
+    case GST_AUDIO_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER: return 0x40;
+    case GST_AUDIO_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER: return 0x80;
+    case GST_AUDIO_CHANNEL_POSITION_REAR_CENTER: return 0x100;
+    case GST_AUDIO_CHANNEL_POSITION_SIDE_LEFT: return 0x200;
+    case GST_AUDIO_CHANNEL_POSITION_SIDE_RIGHT: return 0x400;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_CENTER: return 0x800;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_FRONT_LEFT: return 0x1000;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_FRONT_CENTER: return 0x2000;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_FRONT_RIGHT: return 0x4000;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_REAR_LEFT: return 0x8000;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_REAR_CENTER: return 0x10000;
+    case GST_AUDIO_CHANNEL_POSITION_TOP_REAR_RIGHT: return 0x20000;
+    default: return 0;
+    }
+}
+
+// The speaker mask of more than two positioned channels. A WAVE mask lists the
+// channels in the order of its bits, so a layout whose channels come in another order
+// (or with a speaker the mask has no bit for) has none.
+uint32_t WaveChannelMask(const GstAudioInfo& info)
+{
+    const int channels = GST_AUDIO_INFO_CHANNELS(&info);
+    if (channels <= 2 || channels > 18 || GST_AUDIO_INFO_IS_UNPOSITIONED(&info))
+        return 0;
+    uint32_t mask = 0;
+    uint32_t previous = 0;
+    for (int channel = 0; channel < channels; ++channel) {
+        const uint32_t bit = WaveSpeakerBit(GST_AUDIO_INFO_POSITION(&info, channel));
+        if (bit <= previous)
+            return 0;
+        mask |= bit;
+        previous = bit;
+    }
+    return mask;
+}
 
 MediaType VideoTypeFromCaps(const GstCaps* caps)
 {
@@ -50,6 +110,7 @@ MediaType VideoTypeFromCaps(const GstCaps* caps)
     header.bmiHeader.biHeight = height;
     header.bmiHeader.biBitCount = 24;
     header.bmiHeader.biSizeImage = type.lSampleSize;
+    type.pixelAspect = PixelAspectFromCaps(caps);
     return type;
 }
 
@@ -82,6 +143,7 @@ MediaType AudioTypeFromCaps(const GstCaps* caps)
     wave.nAvgBytesPerSec = wave.nSamplesPerSec * wave.nBlockAlign;
     wave.cbSize = 0;
     type.lSampleSize = wave.nBlockAlign;
+    type.channelMask = WaveChannelMask(info);
     return type;
 }
 

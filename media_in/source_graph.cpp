@@ -64,6 +64,8 @@ SourceGraph::~SourceGraph()
     }
     if (decodebin_)
         g_signal_handlers_disconnect_by_data(decodebin_.get(), this);
+    if (pipeline_)
+        g_signal_handlers_disconnect_by_data(pipeline_.get(), this);
     if (bus_)
         gst_bus_set_sync_handler(bus_.get(), nullptr, nullptr, nullptr);
 }
@@ -79,16 +81,18 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     // Video: a short queue between the decoder and the colour conversion, so decoding
     // the next frame and converting this one run on two threads (two cores).
     GstPtr<GstElement> decoded;
+    GstPtr<GstElement> upright;
     if (kind_ == Kind::Video) {
         decoded = MakeElement("queue");
         convert = MakeElement("videoconvert");
+        upright = MakeElement("videoflip");
         resize = MakeElement("videoscale");
     } else {
         convert = MakeElement("audioconvert");
         resize = MakeElement("audioresample");
     }
     if (!pipeline_ || !source || !decodebin_ || !convert || !resize || !filter || !sink_ ||
-        (kind_ == Kind::Video && !decoded))
+        (kind_ == Kind::Video && (!decoded || !upright)))
         return E_FAIL;
 
     // The pipeline never waits for a clock: it runs as fast as samples are asked for.
@@ -101,6 +105,8 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     if (kind_ == Kind::Video) {
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
         g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
+        // Follows the stream's orientation tag; passes frames through untouched without one.
+        gst_util_set_object_arg(G_OBJECT(upright.get()), "video-direction", "auto");
         // BGR, or a 4:2:0 format the sink converts itself while it copies.
         caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
     } else {
@@ -114,18 +120,30 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
     g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
     g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
+    if (kind_ == Kind::Video)
+        g_signal_connect(pipeline_.get(), "deep-element-added", G_CALLBACK(&SourceGraph::ElementAddedThunk), this);
 
     GstBin* bin = GST_BIN(pipeline_.get());
     gst_bin_add_many(bin, source.get(), decodebin_.get(), convert.get(), resize.get(), filter.get(), sink_.get(),
                      nullptr);
     if (!gst_element_link(source.get(), decodebin_.get()) ||
-        !gst_element_link_many(convert.get(), resize.get(), filter.get(), sink_.get(), nullptr))
+        !gst_element_link_many(resize.get(), filter.get(), sink_.get(), nullptr))
         return E_FAIL;
+    if (upright) {
+        gst_bin_add(bin, upright.get());
+        if (!gst_element_link_many(convert.get(), upright.get(), resize.get(), nullptr))
+            return E_FAIL;
+    } else if (!gst_element_link(convert.get(), resize.get())) {
+        return E_FAIL;
+    }
     if (decoded) {
         gst_bin_add(bin, decoded.get());
         if (!gst_element_link(decoded.get(), convert.get()))
             return E_FAIL;
         converterInput_ = std::move(decoded);
+        GstPtr<GstPad> input = adopt(gst_element_get_static_pad(converterInput_.get(), "sink"));
+        gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &SourceGraph::RepairPixelAspect, nullptr,
+                          nullptr);
     } else {
         converterInput_ = std::move(convert);
     }
@@ -140,6 +158,10 @@ HRESULT SourceGraph::Preroll()
     std::unique_lock lock(mutex_);
     if (change == GST_STATE_CHANGE_ASYNC)
         changed_.wait(lock, [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); });
+    if (!linked_ && !sawKind_ && noMorePads_) {
+        GST_INFO("the file has no stream of the requested kind");
+        return kNoStreamOfKind;
+    }
     if (failed_ || !linked_) {
         GST_INFO("no stream of the requested kind could be prerolled");
         return E_FAIL;
@@ -184,10 +206,14 @@ void SourceGraph::OnPadAdded(GstPad* pad)
     if (!caps)
         caps = adopt(gst_pad_query_caps(pad, nullptr));
     bool render = false;
-    if (IsRawOf(caps.get(), kind_)) {
+    {
         std::lock_guard lock(mutex_);
-        render = !linked_;
-        linked_ = true;
+        if (KindOfCaps(caps.get()) == (kind_ == Kind::Video ? CapsKind::Video : CapsKind::Audio))
+            sawKind_ = true;
+        if (IsRawOf(caps.get(), kind_)) {
+            render = !linked_;
+            linked_ = true;
+        }
     }
     if (!render) {
         LinkToFakeSink(pad);
@@ -216,6 +242,57 @@ void SourceGraph::LinkToFakeSink(GstPad* pad)
     GstPtr<GstPad> input = adopt(gst_element_get_static_pad(fake.get(), "sink"));
     if (GST_PAD_LINK_FAILED(gst_pad_link(pad, input.get())))
         GST_WARNING("cannot link an unused stream to a fakesink");
+}
+
+void SourceGraph::OnElementAdded(GstElement* element)
+{
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+    if (!klass || !std::strstr(klass, "Decoder") || !std::strstr(klass, "Video"))
+        return;
+    GstPtr<GstPad> input = adopt(gst_element_get_static_pad(element, "sink"));
+    if (input)
+        gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_BUFFER, &SourceGraph::DropLoneDecodingTime, nullptr, nullptr);
+}
+
+// Some AVI writers store a pixel aspect of -1/1, which the converters refuse; such a
+// picture is taken to have square pixels.
+GstPadProbeReturn SourceGraph::RepairPixelAspect(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_CAPS)
+        return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    int num = 0;
+    int den = 0;
+    if (!caps || gst_caps_get_size(caps) == 0 ||
+        !gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "pixel-aspect-ratio", &num, &den) ||
+        (num > 0 && den > 0))
+        return GST_PAD_PROBE_OK;
+    const GstPtr<GstCaps> repaired = adopt(gst_caps_copy(caps));
+    gst_caps_set_simple(repaired.get(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    GST_INFO("pixel aspect %d/%d taken as square", num, den);
+    // The probe owns the event it passes on.
+    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(repaired.get());
+    gst_event_unref(event);
+    return GST_PAD_PROBE_OK;
+}
+
+// MPEG program streams stamp only some pictures with a presentation time; the parser
+// gives the others a decoding time alone. Decoders that see both mix the two up
+// around B-frames (a picture stamped three slots late, the next ones repeating
+// stamps). Without the decoding time a decoder times such a picture from the one
+// before it in display order, which is right.
+GstPadProbeReturn SourceGraph::DropLoneDecodingTime(GstPad*, GstPadProbeInfo* info, gpointer)
+{
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (!buffer || GST_BUFFER_PTS_IS_VALID(buffer) || !GST_BUFFER_DTS_IS_VALID(buffer))
+        return GST_PAD_PROBE_OK;
+    buffer = gst_buffer_make_writable(buffer);
+    GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
+    GST_PAD_PROBE_INFO_DATA(info) = buffer;
+    return GST_PAD_PROBE_OK;
 }
 
 void SourceGraph::OnNoMorePads()
@@ -294,6 +371,11 @@ int SourceGraph::AutoplugSelectThunk(GstElement*, GstPad*, GstCaps* caps, GstEle
     return GuardCallback(
         nullptr, "choosing a decoder",
         [&] { return static_cast<SourceGraph*>(self)->OnAutoplugSelect(caps, factory); }, kAutoplugTry);
+}
+
+void SourceGraph::ElementAddedThunk(GstBin*, GstBin*, GstElement* element, gpointer self)
+{
+    GuardCallback(nullptr, "watching a decoder", [&] { static_cast<SourceGraph*>(self)->OnElementAdded(element); });
 }
 
 GstBusSyncReply SourceGraph::BusThunk(GstBus*, GstMessage* message, gpointer self)

@@ -1,6 +1,10 @@
 // The decoding pipeline of one input reader: the file, decodebin, a converter to the
 // sink's format and the "mediareader" sink. Streams of the other kind are not decoded;
-// they and any further stream of the reader's kind end in fakesinks.
+// they and any further stream of the reader's kind end in fakesinks. Video is turned
+// upright as its orientation tag says, so everything after the reader sees the picture
+// as it is meant to be shown:
+//   filesrc ! decodebin ! queue ! videoconvert ! videoflip video-direction=auto
+//     ! videoscale ! capsfilter ! mediareader
 #pragma once
 
 #include "media_in/media_reader_control.h"
@@ -19,6 +23,10 @@ class SourceGraph {
 public:
     enum class Kind { Video, Audio };
 
+    // Preroll's failure for a file that has no stream of the reader's kind at all
+    // (VFW_E_CANNOT_RENDER), as opposed to one it cannot decode.
+    static constexpr HRESULT kNoStreamOfKind = static_cast<HRESULT>(0x80040218u);
+
     // sink: a "mediareader" element (a reference is taken); control: its interface.
     SourceGraph(Kind kind, GstElement* sink, IMediaReaderControl& control);
     ~SourceGraph();  // stops the pipeline, joining its streaming threads
@@ -29,7 +37,8 @@ public:
     HRESULT Build(const std::string& fileName);
 
     // Pauses the pipeline and waits until the sink has its first sample (or the end),
-    // or the pipeline failed, or the file turned out to have no stream of the kind.
+    // or the pipeline failed, or the file turned out to have no stream of the kind
+    // (kNoStreamOfKind).
     HRESULT Preroll();
 
     HRESULT Run();
@@ -47,14 +56,20 @@ private:
     int OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory);
     GstBusSyncReply OnBusMessage(GstMessage* message);
 
+    void OnElementAdded(GstElement* element);
     void LinkToFakeSink(GstPad* pad);
     void Fail();
+
+    // Pad probes, called on streaming threads.
+    static GstPadProbeReturn RepairPixelAspect(GstPad* pad, GstPadProbeInfo* info, gpointer);
+    static GstPadProbeReturn DropLoneDecodingTime(GstPad* pad, GstPadProbeInfo* info, gpointer);
 
     static void PadAddedThunk(GstElement* element, GstPad* pad, gpointer self);
     static void NoMorePadsThunk(GstElement* element, gpointer self);
     static int AutoplugSelectThunk(GstElement* bin, GstPad* pad, GstCaps* caps, GstElementFactory* factory,
                                    gpointer self);
     static GstBusSyncReply BusThunk(GstBus* bus, GstMessage* message, gpointer self);
+    static void ElementAddedThunk(GstBin* bin, GstBin* subBin, GstElement* element, gpointer self);
 
     const Kind kind_;
     IMediaReaderControl& control_;
@@ -67,6 +82,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     bool linked_ = false;       // the stream of the kind reached the converter
+    bool sawKind_ = false;      // the file has a stream of the kind, decodable or not
     bool noMorePads_ = false;
     bool prerolled_ = false;
     bool failed_ = false;

@@ -74,6 +74,8 @@ GstCaps* AudioWriterProxyFilter::GetCaps(GstCaps* filter) const
     const GstAudioFormat sampleFormat = PcmFormat(format_.wBitsPerSample);
     if (sampleFormat == GST_AUDIO_FORMAT_UNKNOWN || format_.nChannels == 0 || format_.nSamplesPerSec == 0)
         return gst_caps_new_empty();
+    // No positions: more than two channels go out unpositioned (see avi_channel_mask.h
+    // for where their speakers are written).
     GstAudioInfo info;
     gst_audio_info_set_format(&info, sampleFormat, static_cast<gint>(format_.nSamplesPerSec), format_.nChannels,
                               nullptr);

@@ -5,6 +5,7 @@
 #include "codecs/device_moniker_list.h"
 #include "codecs/encoder_input_format.h"
 #include "codecs/video_compression_adapter.h"
+#include "media_out/avi_channel_mask.h"
 #include "platform/errors.h"
 #include "resources/string_table.h"
 
@@ -80,6 +81,8 @@ void AviWriter::Open(const std::string& path, const OutputFormat& format)
 {
     SetVideoFormat(compression_.videoSettings, format.frameRate, format.width, format.height,
                    compression_.videoCodecName);
+    pixelAspect_ = format.pixelAspect;
+    audioChannelMask_ = format.audioChannelMask;
     OpenFile(path);
     if (format.audio)
         AddAudioStream(*format.audio, format.frameRate, compression_.audioCodecName);
@@ -208,6 +211,7 @@ void AviWriter::OpenFile(const std::string& path)
     videoProxy_->SetFrameSize(frameWidth_, frameHeight_);
     videoProxy_->SetFrameRate(frameRate_);
     videoProxy_->SetBitCount(bitCount_);
+    videoProxy_->SetPixelAspect(pixelAspect_.x, pixelAspect_.y);
     // A queue right behind the proxy decouples the engine from the rest: an encoder runs
     // on the queue's thread, beside the engine. Without an encoder it is the muxer's queue.
     const bool compress = !videoCodecName_.empty() && videoCodecName_ != LoadStringResource(IDS_UNCOMPRESSED);
@@ -282,6 +286,10 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
         linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
     } else {
         linker_->Connect(audioQueue, target);
+        // Surround PCM: the proxy offers its channels unpositioned; the speakers go
+        // straight into the header.
+        if (target == aviMux_.get() && format.nChannels > 2 && audioChannelMask_ != 0)
+            WatchAviChannelMask(aviMux_.get(), audioChannelMask_);
     }
 }
 

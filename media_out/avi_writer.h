@@ -108,6 +108,8 @@ private:
     int32_t frameWidth_ = 320;
     int32_t frameHeight_ = 240;
     int32_t bitCount_ = 24;
+    PixelAspect pixelAspect_;        // from the format given to Open
+    uint32_t audioChannelMask_ = 0;  // likewise
     std::string videoCodecName_;
 
     GstPtr<GstElement> graph_;

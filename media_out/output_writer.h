@@ -17,7 +17,10 @@ struct OutputFormat {
     int32_t width = 0;  // pixels
     int32_t height = 0;
     double frameRate = 0.0;             // frames per second
+    PixelAspect pixelAspect;            // the shape of the frames' pixels, stored for players
     std::optional<WAVEFORMATEX> audio;  // none: the file has no audio stream
+    uint32_t audioChannelMask = 0;      // the speakers of more than two channels, in channel
+                                        // order, as WAVE_FORMAT_EXTENSIBLE's mask; 0 unknown
 };
 
 class OutputWriter {

@@ -24,6 +24,7 @@ public:
     HRESULT SetFrameRate(double framesPerSecond) override;
     HRESULT SetBitCount(int32_t bitCount) override;
     HRESULT OfferI420(bool offer) override;
+    HRESULT SetPixelAspect(int32_t x, int32_t y) override;
     HRESULT PutFrame(const uint8_t* frame) override { return handoff_.Put(frame); }
 
     GstCaps* GetCaps(GstCaps* filter) const override;
@@ -41,6 +42,7 @@ private:
     int32_t bitCount_ = 24;
     double frameRate_ = 15.0;
     bool offerI420_ = false;
+    PixelAspect pixelAspect_;
 
     // Fixed by SetCaps before streaming starts; read by CopyInto on the streaming thread.
     uint32_t rowBytes_ = 0;  // of the engine's frames
@@ -81,8 +83,19 @@ HRESULT VideoWriterProxyFilter::OfferI420(bool offer)
     return S_OK;
 }
 
-// BGR of the configured size and rate, after I420 when that is offered. No pixel aspect
-// ratio is given, so an encoder that insists on its own (DV) can settle it.
+HRESULT VideoWriterProxyFilter::SetPixelAspect(int32_t x, int32_t y)
+{
+    if (x <= 0 || y <= 0)
+        return E_INVALIDARG;
+    std::lock_guard guard(stateLock_);
+    pixelAspect_ = {x, y};
+    return S_OK;
+}
+
+// BGR of the configured size and rate, after I420 when that is offered. Pixels that are
+// not square are offered with their shape first (the muxer and most encoders store it),
+// then without one, so an encoder that insists on its own (DV) can still settle it.
+// Square pixels give no shape at all, for the same reason.
 GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
 {
     std::lock_guard guard(stateLock_);
@@ -103,6 +116,12 @@ GstCaps* VideoWriterProxyFilter::GetCaps(GstCaps* filter) const
     gst_caps_append(caps.get(), gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT,
                                                     width_, "height", G_TYPE_INT, height_, "framerate",
                                                     GST_TYPE_FRACTION, rate.numerator, rate.denominator, nullptr));
+    if (!pixelAspect_.IsSquare()) {
+        GstCaps* anyShape = gst_caps_copy(caps.get());
+        gst_caps_set_simple(caps.get(), "pixel-aspect-ratio", GST_TYPE_FRACTION, pixelAspect_.x, pixelAspect_.y,
+                            nullptr);
+        gst_caps_append(caps.get(), anyShape);
+    }
     if (filter)
         caps = adopt(gst_caps_intersect_full(filter, caps.get(), GST_CAPS_INTERSECT_FIRST));
     return caps.release();

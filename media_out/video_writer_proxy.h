@@ -29,6 +29,9 @@ public:
     // I420 carries the colorimetry GStreamer assumes for the size (BT.601 up to 576
     // lines, BT.709 above, limited range), with which videoconvert would have made it.
     virtual HRESULT OfferI420(bool offer) = 0;
+    // The shape of the pixels, for players to show the picture as the source was
+    // shown. Square at creation. E_INVALIDARG unless both are positive.
+    virtual HRESULT SetPixelAspect(int32_t x, int32_t y) = 0;
     // Engine thread. Blocks until the streaming thread has copied the frame (S_OK) or
     // the pipeline failed (negative). Null ends the stream and returns at once.
     virtual HRESULT PutFrame(const uint8_t* frame) = 0;

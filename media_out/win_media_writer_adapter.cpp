@@ -38,6 +38,9 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
     const std::u16string widePath = Utf8ToUtf16(path);
     if (Failed(writer_->OpenFile(widePath.c_str(), profile_.c_str())))
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
+    if (!format.pixelAspect.IsSquare() &&
+        Failed(writer_->SetPixelAspect(format.pixelAspect.x, format.pixelAspect.y)))
+        throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer refused the pixel aspect");
     // All zero: no audio stream.
     const WAVEFORMATEX audioFormat = format.audio.value_or(WAVEFORMATEX{});
     if (Failed(writer_->SetStreamFormats(format.width, format.height, sizeof audioFormat, &audioFormat,

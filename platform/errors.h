@@ -19,6 +19,8 @@ enum class ErrorCode : int32_t {
     OutputWriteFailed = 10,
     // The output frame rate or frame size asked for cannot be produced.
     InvalidOutputFormat = 11,
+    // The input opens but has no picture to convert (a sound file).
+    NoVideoStream = 12,
 };
 
 // Carries an error code; the user sees the sentence the code maps to. The detail text

@@ -85,6 +85,17 @@ static_assert(sizeof(VIDEOINFOHEADER) == 88);
 static_assert(sizeof(AVICOMPRESSOPTIONS) == 44);
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
+inline constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+// The shape of one pixel, width : height, in lowest terms; 1 : 1 is square. A picture
+// of w x h pixels displays at (w * x) : (h * y).
+struct PixelAspect {
+    int32_t x = 1;
+    int32_t y = 1;
+
+    bool IsSquare() const { return x == y; }
+    friend bool operator==(const PixelAspect&, const PixelAspect&) = default;
+};
 inline constexpr uint32_t AVICOMPRESSF_DATARATE = 2;
 inline constexpr uint32_t AVICOMPRESSF_KEYFRAMES = 4;
 

@@ -159,6 +159,23 @@ TEST(WinMediaWriterFile, OddFrameSizeIsCroppedToTheCodecsEvenSize)
     ExpectGoodFile(file, job, "wmv2", "wmav2", 0, 320, 240);
 }
 
+TEST(WinMediaWriterFile, PixelShapeIsStoredSoPlayersShowTheDisplayAspect)
+{
+    TempDir dir;
+    WmvJob job;
+    job.profile = Utf8ToUtf16(ExpectedProfiles()[3].name);
+    job.width = 720;
+    job.height = 576;
+    job.frames = 10;
+    job.pixelAspectX = 128;  // 64:45, not in lowest terms
+    job.pixelAspectY = 90;
+    const std::string file = dir.File("wide.wmv");
+    ASSERT_EQ(WriteWmv(BuiltLibrary(), file, job), S_OK);
+    ProbeFields video = ProbeStream(file, "video");
+    EXPECT_EQ(video["sample_aspect_ratio"], "64:45");
+    EXPECT_EQ(video["display_aspect_ratio"], "16:9");
+}
+
 TEST(WinMediaWriterFile, AllZeroAudioFormatGivesAVideoOnlyFile)
 {
     TempDir dir;
@@ -288,12 +305,15 @@ TEST(WinMediaWriterCalls, RefusesCallsOutOfOrderOrWithBadArguments)
     WinMediaWriterPtr writer = BuiltLibrary().CreateWriter();
     ASSERT_TRUE(writer);
     EXPECT_LT(writer->SetStreamFormats(16, 16, sizeof none, &none, 25.0), 0);  // before OpenFile
+    EXPECT_LT(writer->SetPixelAspect(4, 3), 0);
     EXPECT_LT(writer->WriteVideo(1, frame), 0);
     EXPECT_LT(writer->OpenFile(nullptr, profile.c_str()), 0);
     EXPECT_LT(writer->OpenFile(path.c_str(), nullptr), 0);
     ASSERT_GE(writer->OpenFile(path.c_str(), profile.c_str()), 0);
     EXPECT_LT(writer->OpenFile(path.c_str(), profile.c_str()), 0);  // twice
     EXPECT_LT(writer->WriteVideo(1, frame), 0);                     // before the formats
+    EXPECT_LT(writer->SetPixelAspect(0, 3), 0);
+    EXPECT_LT(writer->SetPixelAspect(4, -3), 0);
     EXPECT_LT(writer->GetVideoToken(nullptr), 0);
     EXPECT_LT(writer->GetProfileName(0, nullptr), 0);
     EXPECT_LT(writer->GetProfileName(-1, nullptr), 0);

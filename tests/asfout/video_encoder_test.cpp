@@ -52,7 +52,7 @@ TEST_P(VideoEncoderSize, EncodesEverySizeAtAnEvenSize)
 {
     const SizeCase& c = GetParam();
     for (const int version : {8, 7}) {
-        VideoEncoder encoder(c.width, c.height, AVRational{25, 1}, Profile(3000, version), false, 0);
+        VideoEncoder encoder(c.width, c.height, AVRational{25, 1}, AVRational{1, 1}, Profile(3000, version), false, 0);
         EXPECT_EQ(encoder.CodecContext().width, c.codedWidth);
         EXPECT_EQ(encoder.CodecContext().height, c.codedHeight);
         const CapturingSink sink = EncodePattern(encoder, c.width, c.height, 5);
@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, VideoEncoderSize,
 
 TEST(VideoEncoder, StampsFramesInTheFrameRateAndSpacesKeyFramesByTheProfile)
 {
-    VideoEncoder encoder(160, 120, AVRational{30000, 1001}, Profile(2000), false, 0);
+    VideoEncoder encoder(160, 120, AVRational{30000, 1001}, AVRational{1, 1}, Profile(2000), false, 0);
     EXPECT_EQ(encoder.CodecContext().time_base.num, 1001);
     EXPECT_EQ(encoder.CodecContext().time_base.den, 30000);
     const CapturingSink sink = EncodePattern(encoder, 160, 120, 150);
@@ -87,10 +87,11 @@ TEST(VideoEncoder, StampsFramesInTheFrameRateAndSpacesKeyFramesByTheProfile)
 
 TEST(VideoEncoder, RefusesUnusableSizesAndRates)
 {
-    EXPECT_THROW(VideoEncoder(0, 240, AVRational{25, 1}, Profile(), false, 0), AsfError);
-    EXPECT_THROW(VideoEncoder(320, -2, AVRational{25, 1}, Profile(), false, 0), AsfError);
-    EXPECT_THROW(VideoEncoder(100'000, 240, AVRational{25, 1}, Profile(), false, 0), AsfError);
-    EXPECT_THROW(VideoEncoder(320, 240, AVRational{0, 1}, Profile(), false, 0), AsfError);
+    EXPECT_THROW(VideoEncoder(0, 240, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0), AsfError);
+    EXPECT_THROW(VideoEncoder(320, -2, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0), AsfError);
+    EXPECT_THROW(VideoEncoder(100'000, 240, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0), AsfError);
+    EXPECT_THROW(VideoEncoder(320, 240, AVRational{0, 1}, AVRational{1, 1}, Profile(), false, 0), AsfError);
+    EXPECT_THROW(VideoEncoder(320, 240, AVRational{25, 1}, AVRational{0, 1}, Profile(), false, 0), AsfError);
 }
 
 }  // namespace

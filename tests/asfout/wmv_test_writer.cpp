@@ -20,6 +20,10 @@ int32_t WriteWmv(const WinMediaLibrary& library, const std::string& path, const 
     if (const int32_t result = writer->OpenFile(widePath.c_str(), job.profile.c_str()); result < 0)
         return result;
 
+    if (job.pixelAspectX != job.pixelAspectY) {
+        if (const int32_t result = writer->SetPixelAspect(job.pixelAspectX, job.pixelAspectY); result < 0)
+            return result;
+    }
     WAVEFORMATEX format;
     if (job.withSound) {
         format.wFormatTag = WAVE_FORMAT_PCM;

@@ -18,6 +18,8 @@ struct WmvJob {
     int frames = 250;
     bool withSound = true;  // 44,100 Hz 16-bit stereo 1 kHz tone; otherwise the all-zero format
     bool endStreams = true; // the two end calls before Release
+    int32_t pixelAspectX = 1;  // SetPixelAspect is called when the two differ
+    int32_t pixelAspectY = 1;
 };
 
 // OpenFile, SetStreamFormats, then per frame GetVideoToken + WriteVideo and

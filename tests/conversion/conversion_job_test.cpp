@@ -245,7 +245,8 @@ TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPad
     EncoderConfigStore configs;
     ConversionSession session(configs, nullptr);
     session.OpenInput(input, 0.0);
-    const auto [format, chunkSize] = session.GetSourceAudio();
+    const auto [format, chunkSize, channelMask] = session.GetSourceAudio();
+    EXPECT_EQ(channelMask, 0u);
     ASSERT_EQ(format.wBitsPerSample, 8);
     EXPECT_EQ(chunkSize, static_cast<int32_t>(11025 / (30000.0 / 1001.0)));  // 367 bytes, not whole blocks
 

@@ -318,6 +318,13 @@ INSTANTIATE_TEST_SUITE_P(
         SourceCase{"avi25.avi", {.rate = "25", .frames = 60, .audio = "-c:a pcm_s16le"}},
         SourceCase{"ps2997.mpg", {.rate = "30000/1001", .frames = 90, .encoder = "-c:v mpeg1video -q:v 2",
                                   .audio = "-c:a mp2", .format = "mpeg"}},
+        // B-frames: the program stream stamps only some pictures.
+        SourceCase{"mpeg1_bframes.mpg", {.width = 352, .height = 288, .rate = "25", .frames = 100,
+                                         .encoder = "-c:v mpeg1video -bf 2 -q:v 2", .audio = "-c:a mp2",
+                                         .format = "mpeg"}},
+        SourceCase{"mpeg2_bframes.vob", {.width = 352, .height = 288, .rate = "25", .frames = 100,
+                                         .encoder = "-c:v mpeg2video -bf 2 -q:v 2", .audio = "-c:a mp2",
+                                         .format = "vob"}},
         SourceCase{"vcd.dat", {.width = 352, .height = 288, .rate = "25", .frames = 75,
                                .encoder = "-target pal-vcd", .audio = "-c:a mp2"}},
         SourceCase{"wmv30.wmv", {.rate = "30", .frames = 90, .encoder = "-c:v wmv2 -q:v 2", .audio = "-c:a wmav2"}},

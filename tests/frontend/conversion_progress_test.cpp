@@ -36,6 +36,24 @@ TEST(EstimateProgress, AnUnknownDurationGivesNoProgress)
     EXPECT_EQ(ProgressText(unknown), "");
 }
 
+TEST(EndedFarShortOfDuration, OnlyAnInputThatStopsWellBeforeItsDurationIsSuspect)
+{
+    constexpr MediaTime second = kUnitsPerSecond;
+    EXPECT_TRUE(EndedFarShortOfDuration(5 * second, 10 * second));
+    EXPECT_TRUE(EndedFarShortOfDuration(0, 10 * second));
+    // Rounding at the end, a last frame or two, a stated duration a little long.
+    EXPECT_FALSE(EndedFarShortOfDuration(10 * second - 400'000, 10 * second));
+    EXPECT_FALSE(EndedFarShortOfDuration(95 * second, 100 * second));
+    // Short clips: under a second missing is not worth a word.
+    EXPECT_FALSE(EndedFarShortOfDuration(second, 19 * second / 10));
+    // More than promised, or nothing promised.
+    EXPECT_FALSE(EndedFarShortOfDuration(12 * second, 10 * second));
+    EXPECT_FALSE(EndedFarShortOfDuration(5 * second, 0));
+    EXPECT_EQ(ShortInputWarning(49'200'000, 100'000'000),
+              "warning: the input ended after 4.9 s of the 10.0 s it states; it may be damaged. "
+              "The output holds what could be read.");
+}
+
 TEST(ProgressText, RoundsTheSecondsLeftUpAndShowsHours)
 {
     ConversionProgress progress{true, 500, 3'723'001u};

@@ -23,6 +23,7 @@ TEST(FailureMessages, EveryCodeMapsToItsExactText)
     EXPECT_EQ(TextFor(CMyException(-3)), "Cannot make conversion.");
     EXPECT_EQ(TextFor(CMyException(ErrorCode::OutputWriteFailed)), "Cannot write output file.");
     EXPECT_EQ(TextFor(CMyException(ErrorCode::InvalidOutputFormat)), "Invalid output frame rate or frame size.");
+    EXPECT_EQ(TextFor(CMyException(ErrorCode::NoVideoStream)), "The input file has no video stream.");
 }
 
 TEST(FailureMessages, TheProjectFileExceptionHasItsOwnTextAndForeignExceptionsNone)

@@ -56,7 +56,21 @@ private:
             Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg2video -output_ts_offset 1 "
                    "-f mpegts " + second);
             EXPECT_EQ(RunCommand("cat " + first + " " + second + " > " + out).exitStatus, 0);
-        } else if (name == "u8_mono_11025.wav")
+        } else if (name == "rotated_90.mp4") {
+            // A red top-left quarter on grey, tagged as turned by 90 degrees (as phones do).
+            const std::string plain = ShellQuote(path + ".plain.mp4");
+            Ffmpeg("-f lavfi -i color=c=gray:size=320x180:rate=25:duration=0.4 "
+                   "-vf drawbox=x=0:y=0:w=160:h=90:color=red:t=fill -c:v libx264 -pix_fmt yuv420p " + plain);
+            Ffmpeg("-i " + plain + " -c copy -metadata:s:v:0 rotate=90 " + out);
+        } else if (name == "anamorphic_16x9.mpg")
+            Ffmpeg("-f lavfi -i testsrc=size=720x576:rate=25:duration=0.4 -vf setsar=64/45 -c:v mpeg2video "
+                   "-f vob " + out);
+        else if (name == "bgr24_ffmpeg.avi")
+            Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=0.4 -c:v rawvideo -pix_fmt bgr24 " + out);
+        else if (name == "surround_51.wav")
+            Ffmpeg("-f lavfi -i sine=sample_rate=48000:duration=0.5 -af " +
+                   ShellQuote("pan=5.1|c0=c0|c1=c0|c2=c0|c3=c0|c4=c0|c5=c0") + " -c:a pcm_s16le " + out);
+        else if (name == "u8_mono_11025.wav")
             Ffmpeg("-f lavfi -i sine=sample_rate=11025:duration=1.5 -ac 1 -c:a pcm_u8 " + out);
         else if (name == "still.png")
             Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=1 -frames:v 1 " + out);

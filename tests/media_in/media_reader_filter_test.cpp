@@ -370,15 +370,24 @@ TEST(MediaReaderSink, OffersItsPreferredTypeAndHoldsTheConnectedFormat)
     EXPECT_EQ(connected.videoInfo.bmiHeader.biWidth, 64);
     EXPECT_EQ(MediaTime{connected.videoInfo.AvgTimePerFrame}, 400000);
 
-    // The reader's buffer is made for this frame size: a new size is refused, a new
-    // rate is not.
-    offered = adopt(gst_pad_peer_query_caps(sink.harness()->srcpad, nullptr));
-    EXPECT_FALSE(gst_caps_can_intersect(offered.get(), SinkHarness::Caps("video/x-raw,width=64,height=50").get()));
-    EXPECT_FALSE(sink.Accepts("video/x-raw,format=BGR,width=64,height=50,framerate=25/1"));
-    EXPECT_TRUE(sink.Accepts("video/x-raw,format=BGR,width=64,height=48,framerate=30/1"));
-    sink.PushCaps("video/x-raw,format=BGR,width=64,height=50,framerate=25/1");
+    // Until the first frame the format may still change (a rotation tag turns the
+    // picture after the decoder's first caps).
+    ASSERT_TRUE(sink.PushCaps("video/x-raw,format=BGR,width=48,height=64,framerate=25/1,pixel-aspect-ratio=15/16"));
     sink.control().GetConnectedType(&connected);
-    EXPECT_EQ(connected.videoInfo.bmiHeader.biHeight, 48);
+    EXPECT_EQ(connected.videoInfo.bmiHeader.biWidth, 48);
+    EXPECT_EQ(connected.videoInfo.bmiHeader.biHeight, 64);
+    EXPECT_EQ(connected.pixelAspect, (PixelAspect{15, 16}));
+
+    // The first frame fixes it: the reader's buffer is made for this frame size, so a
+    // new size is refused, a new rate is not.
+    EXPECT_EQ(sink.PushFromThread({MakeFrame(1, 0)}, false).get(), GST_FLOW_OK);
+    offered = adopt(gst_pad_peer_query_caps(sink.harness()->srcpad, nullptr));
+    EXPECT_FALSE(gst_caps_can_intersect(offered.get(), SinkHarness::Caps("video/x-raw,width=48,height=50").get()));
+    EXPECT_FALSE(sink.Accepts("video/x-raw,format=BGR,width=48,height=50,framerate=25/1"));
+    EXPECT_TRUE(sink.Accepts("video/x-raw,format=BGR,width=48,height=64,framerate=30/1"));
+    sink.PushCaps("video/x-raw,format=BGR,width=48,height=50,framerate=25/1");
+    sink.control().GetConnectedType(&connected);
+    EXPECT_EQ(connected.videoInfo.bmiHeader.biHeight, 64);
 }
 
 TEST(MediaReaderSink, TimeOriginDropsAndCutsWhatComesBeforeIt)

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace klova {
 namespace {
 
-GstPtr<GstCaps> Caps(const char* text)
+GstPtr<GstCaps> Caps(const std::string& text)
 {
-    return adopt(gst_caps_from_string(text));
+    return adopt(gst_caps_from_string(text.c_str()));
 }
 
 MediaType Partial(const MediaType& requested)
@@ -65,6 +67,34 @@ TEST(MediaTypeFromCaps, InterleavedPcmBecomesWaveFormat)
     EXPECT_EQ(type.waveFormat.wBitsPerSample, 8);
     EXPECT_EQ(type.waveFormat.nBlockAlign, 1);
     EXPECT_EQ(type.waveFormat.nAvgBytesPerSec, 11025u);
+}
+
+TEST(MediaTypeFromCaps, VideoCarriesThePixelShapeInLowestTerms)
+{
+    const char* const base = "video/x-raw,format=I420,width=720,height=576,framerate=25/1";
+    EXPECT_EQ(MediaTypeFromCaps(Caps(std::string(base) + ",pixel-aspect-ratio=64/45").get()).pixelAspect,
+              (PixelAspect{64, 45}));
+    EXPECT_EQ(MediaTypeFromCaps(Caps(std::string(base) + ",pixel-aspect-ratio=32/30").get()).pixelAspect,
+              (PixelAspect{16, 15}));
+    EXPECT_TRUE(MediaTypeFromCaps(Caps(base).get()).pixelAspect.IsSquare());
+}
+
+TEST(MediaTypeFromCaps, SurroundSoundCarriesTheSpeakerMaskOfItsLayout)
+{
+    const auto mask = [](const std::string& channels) {
+        return MediaTypeFromCaps(Caps("audio/x-raw,format=S16LE,layout=interleaved,rate=48000," + channels).get())
+            .channelMask;
+    };
+    // 5.1 with rear speakers, 5.1 with side speakers, 7.1.
+    EXPECT_EQ(mask("channels=6,channel-mask=(bitmask)0x3f"), 0x3Fu);
+    EXPECT_EQ(mask("channels=6,channel-mask=(bitmask)0xc0f"), 0x60Fu);
+    EXPECT_EQ(mask("channels=8,channel-mask=(bitmask)0xc3f"), 0x63Fu);
+    // Mono and stereo need none; unpositioned channels have none.
+    EXPECT_EQ(mask("channels=2,channel-mask=(bitmask)0x3"), 0u);
+    EXPECT_EQ(mask("channels=1"), 0u);
+    EXPECT_EQ(mask("channels=6,channel-mask=(bitmask)0x0"), 0u);
+    // Top front left before top centre: a WAVE mask would list them the other way round.
+    EXPECT_EQ(mask("channels=4,channel-mask=(bitmask)0x9003"), 0u);
 }
 
 TEST(MediaTypeFromCaps, FormatsTheReaderCannotDeliverHaveNoSubtype)

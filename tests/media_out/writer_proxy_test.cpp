@@ -124,6 +124,31 @@ TEST(VideoWriterProxy, OffersBgrOfTheConfiguredSizeWithTheRateAsAFraction)
     EXPECT_TRUE(gst_caps_is_empty(pipeline.OfferedCaps().get()));
 }
 
+TEST(VideoWriterProxy, OffersThePixelShapeFirstAndLeavesItOpenAfter)
+{
+    ProxyPipeline pipeline(kVideoWriterProxyFactory);
+    pipeline.video()->SetFrameSize(720, 576);
+    pipeline.video()->SetFrameRate(25.0);
+    EXPECT_EQ(pipeline.video()->SetPixelAspect(0, 45), E_INVALIDARG);
+    ASSERT_EQ(pipeline.video()->SetPixelAspect(64, 45), S_OK);
+    GstPtr<GstCaps> caps = pipeline.OfferedCaps();
+    ASSERT_EQ(gst_caps_get_size(caps.get()), 2u) << gst_caps_to_string(caps.get());
+    int num = 0;
+    int den = 0;
+    EXPECT_TRUE(gst_structure_get_fraction(gst_caps_get_structure(caps.get(), 0), "pixel-aspect-ratio", &num, &den));
+    EXPECT_EQ(num, 64);
+    EXPECT_EQ(den, 45);
+    // A DV encoder that takes only its own shape still finds a format.
+    EXPECT_FALSE(gst_structure_has_field(gst_caps_get_structure(caps.get(), 1), "pixel-aspect-ratio"));
+
+    // The muxer then stores the shape: fixing the caps keeps the first.
+    GstPtr<GstCaps> fixed = adopt(gst_caps_fixate(gst_caps_ref(caps.get())));
+    GstPtr<GstCaps> expected = adopt(gst_caps_from_string(
+        "video/x-raw, format=(string)BGR, width=(int)720, height=(int)576, framerate=(fraction)25/1, "
+        "pixel-aspect-ratio=(fraction)64/45"));
+    EXPECT_TRUE(gst_caps_is_equal(fixed.get(), expected.get())) << gst_caps_to_string(fixed.get());
+}
+
 TEST(VideoWriterProxy, TurnsBottomUpFramesTopDownWithFrameTimes)
 {
     constexpr int32_t kWidth = 322;  // rows of 966 bytes, padded to 968
