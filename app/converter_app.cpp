@@ -1,7 +1,7 @@
 #include "app/converter_app.h"
 
 #include "app/termination_watcher.h"
-#include "dialogs/placeholder_option_dialogs.h"
+#include "dialogs/qt_option_dialogs.h"
 #include "gui/app_icon.h"
 #include "gui/file_browser.h"
 #include "gui/help_window.h"
@@ -39,7 +39,7 @@ int ConverterApp::Run()
         const WinMediaLibrary winMediaLibrary(folder);
         QtFileBrowser fileBrowser;
         HelpWindow helpWindow;
-        PlaceholderOptionDialogs optionDialogs;
+        QtOptionDialogs optionDialogs(helpWindow, encoderConfigs_);
         MainDialog dialog(MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, folder, fileBrowser,
                                              optionDialogs, helpWindow});
         QApplication::setWindowIcon(ApplicationIcon());

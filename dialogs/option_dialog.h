@@ -1,0 +1,47 @@
+// What the option dialogs have in common: a title, OK (the default button), Cancel and
+// Help below their controls, F1 and Help showing the dialog's page of the program's help
+// window, and window-modal runs, so the help window stays usable beside them. The
+// keyboard goes to a dialog when it shows and back to the window that opened it when it
+// closes (without a window manager nothing else would move it). UI thread only.
+#pragma once
+
+#include <QDialog>
+
+class QDialogButtonBox;
+class QLayout;
+class QPushButton;
+
+namespace klova {
+
+class HelpWindow;
+
+class OptionDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // Runs the dialog modally over its parent; QDialog::Accepted after OK.
+    int RunModal();
+
+    QPushButton* okButton() const;
+    QPushButton* cancelButton() const;
+
+protected:
+    OptionDialog(QWidget* parent, HelpWindow& help, const char* helpTopic, const QString& title);
+
+    // Lays the controls out above the buttons. A fixed-size dialog is at least as wide as
+    // its classic template (templateWidth dialog units at the dialog's font); a resizable
+    // one starts at its preferred size.
+    void SetContent(QLayout* content, int templateWidth, bool fixedSize = true);
+
+    QDialogButtonBox* buttons() const { return buttons_; }
+
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QDialogButtonBox* buttons_ = nullptr;
+};
+
+// The keyboard back to window once a box over it has closed.
+void ReturnKeyboardTo(QWidget* window);
+
+}  // namespace klova
