@@ -5,7 +5,9 @@
 
 #include "gui/control_ids.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,6 +33,20 @@ Widget* Control(const QWidget& dialog, int id)
 inline void ClickButton(QWidget* button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(std::min(8, button->width() / 2), button->height() / 2));
+}
+
+// Opens a combo box's list and clicks the entry, as a person chooses one.
+inline void Choose(QComboBox* combo, const QString& text)
+{
+    const int index = combo->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    QVERIFY2(index >= 0, qPrintable(text));
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    QTRY_VERIFY(view->isVisible());
+    const QModelIndex item = view->model()->index(index, 0);
+    view->scrollTo(item);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(item).center());
+    QTRY_VERIFY(!view->isVisible());
 }
 
 // Shows the dialog and waits until it holds the keyboard.
