@@ -66,7 +66,7 @@ AudioCompressionDialog::AudioCompressionDialog(WAVEFORMATEX& audioFormat, std::s
     row->addWidget(label);
     row->addWidget(compressors_, 1);
     SetContent(row, kTemplateWidth);
-    compressors_->setFocus();
+    SetTabOrder({compressors_});
 }
 
 void AudioCompressionDialog::accept()

@@ -79,6 +79,13 @@ AudioRenderingDialog::AudioRenderingDialog(const AudioRenderingValues& values, H
     content->addLayout(modes);
     content->addLayout(options);
     SetContent(content, kTemplateWidth);
+    QList<QWidget*> order;
+    for (QButtonGroup* group : {modeGroup_, channelsGroup_, bitsGroup_, sampleRateGroup_})
+        for (QAbstractButton* button : group->buttons())
+            order << button;
+    SetTabOrder(order);
+    if (QAbstractButton* checked = modeGroup_->checkedButton())
+        checked->setFocus(Qt::TabFocusReason);
 }
 
 void AudioRenderingDialog::OnModeChoice(int mode)

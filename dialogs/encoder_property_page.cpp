@@ -71,6 +71,10 @@ EncoderPropertyPage::EncoderPropertyPage(GstElement* encoder, const QString& enc
     content->addWidget(note);
     content->addWidget(scroll);
     SetContent(content, 0, false);
+    QList<QWidget*> order;
+    for (const Row& row : rows_)
+        order << row.editor->control();
+    SetTabOrder(order);
 }
 
 EncoderPropertyPage::~EncoderPropertyPage() = default;

@@ -5,6 +5,7 @@
 #include "gui/dialog_units.h"
 #include "gui/help_window.h"
 
+#include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QLayout>
 #include <QPushButton>
@@ -49,6 +50,22 @@ void OptionDialog::SetContent(QLayout* content, int templateWidth, bool fixedSiz
         setFixedSize(preferred);
     else
         resize(preferred);
+}
+
+void OptionDialog::SetTabOrder(const QList<QWidget*>& controls)
+{
+    QWidget* previous = nullptr;
+    const auto chain = [&previous](QWidget* next) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QWidget* control : controls)
+        chain(control);
+    for (QAbstractButton* button : buttons_->buttons())
+        chain(button);
+    if (!controls.isEmpty())
+        controls.front()->setFocus(Qt::TabFocusReason);
 }
 
 int OptionDialog::RunModal()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 
 class QDialogButtonBox;
 class QLayout;
@@ -34,6 +35,10 @@ protected:
     void SetContent(QLayout* content, int templateWidth, bool fixedSize = true);
 
     QDialogButtonBox* buttons() const { return buttons_; }
+
+    // The keyboard's order: the controls as listed, then the buttons below them; the
+    // first control takes the focus when the dialog opens.
+    void SetTabOrder(const QList<QWidget*>& controls);
 
     void showEvent(QShowEvent* event) override;
 

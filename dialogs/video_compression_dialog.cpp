@@ -176,6 +176,7 @@ VideoCompressionDialog::VideoCompressionDialog(AVICOMPRESSOPTIONS& videoFormat, 
     grid->addWidget(about_, 3, 4);
     grid->setColumnStretch(3, 1);
     SetContent(grid, kTemplateWidth);
+    SetTabOrder({compressors_, qualitySlider_, keyFrames_, keyFrameEvery_, dataRate_, bytesPerSecond_, configure_, about_});
 
     ReadControls();
     UpdatePages();

@@ -115,6 +115,10 @@ VideoRenderingDialog::VideoRenderingDialog(const VideoRenderingValues& values, H
     content->addWidget(rateGroup);
     content->addWidget(sizeGroup);
     SetContent(content, kTemplateWidth);
+    SetTabOrder({keepFrameRate_, customFrameRate_, frameRate_, keepFrameSize_, customFrameSize_, width_, height_,
+                 keepAspect_});
+    if (QAbstractButton* checked = rateChoice->checkedButton())
+        checked->setFocus(Qt::TabFocusReason);
 }
 
 void VideoRenderingDialog::OnFrameRateChoice(int choice)
@@ -123,7 +127,7 @@ void VideoRenderingDialog::OnFrameRateChoice(int choice)
     values_.customFrameRate = choice != 0;
     ApplyEnablingRules();
     if (choice == 1)
-        frameRate_->setFocus(Qt::OtherFocusReason);
+        FocusLater(frameRate_);
 }
 
 void VideoRenderingDialog::OnFrameSizeChoice(int choice)
@@ -132,7 +136,20 @@ void VideoRenderingDialog::OnFrameSizeChoice(int choice)
     values_.customFrameSize = choice != 0;
     ApplyEnablingRules();
     if (choice == 1)
-        width_->setFocus(Qt::OtherFocusReason);
+        FocusLater(width_);
+}
+
+// A radio button chosen with an arrow key takes the focus itself once its click is
+// reported, so the box gets it right after.
+void VideoRenderingDialog::FocusLater(QLineEdit* edit)
+{
+    QMetaObject::invokeMethod(
+        edit,
+        [edit] {
+            if (edit->isEnabled())
+                edit->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::QueuedConnection);
 }
 
 void VideoRenderingDialog::OnKeepAspectClicked()

@@ -33,6 +33,7 @@ private:
     void OnWidthChanged();
     void OnHeightChanged();
     void ApplyEnablingRules();
+    static void FocusLater(QLineEdit* edit);
     bool Coupled() const { return values_.keepAspect != 0 && values_.aspect > 0.0; }
     bool Reject(QLineEdit* edit, const char* message);
 

@@ -155,7 +155,7 @@ private slots:
         QVERIFY(!Control(dialog, Id::kFrameRate)->isEnabled());  // the rate is kept too
         Click(dialog, Id::kCustomFrameRate);
         QVERIFY(Control(dialog, Id::kFrameRate)->isEnabled());
-        QCOMPARE(dialog.focusWidget(), Control(dialog, Id::kFrameRate));
+        QTRY_COMPARE(dialog.focusWidget(), Control(dialog, Id::kFrameRate));
         Click(dialog, Id::kOk);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(!dialog.values().customFrameSize);
@@ -172,7 +172,7 @@ private slots:
         QtOptionDialogs runner(help_, configs_);
         test::OnNextModalBox([](QWidget* box) {
             Click(*box, Id::kCustomFrameRate);
-            QCOMPARE(box->focusWidget(), Control(*box, Id::kFrameRate));
+            QTRY_COMPARE(box->focusWidget(), Control(*box, Id::kFrameRate));
             QTest::keyClick(Control(*box, Id::kFrameRate), Qt::Key_A, Qt::ControlModifier);
             QTest::keyClicks(Control(*box, Id::kFrameRate), QStringLiteral("25"));
             Click(*box, Id::kCancel);
