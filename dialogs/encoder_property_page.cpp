@@ -66,7 +66,7 @@ EncoderPropertyPage::EncoderPropertyPage(GstElement* encoder, const QString& enc
                                            "program ends. Point at a setting to see what it does."),
                             this);
     note->setWordWrap(true);
-    note->setMaximumWidth(scroll->minimumWidth());
+    note->setFixedSize(scroll->minimumWidth(), note->heightForWidth(scroll->minimumWidth()));
     auto* content = new QVBoxLayout;
     content->addWidget(note);
     content->addWidget(scroll);

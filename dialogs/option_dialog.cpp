@@ -46,10 +46,12 @@ void OptionDialog::SetContent(QLayout* content, int templateWidth, bool fixedSiz
     layout->addSpacing(layout->spacing());
     layout->addWidget(buttons_);
     const QSize preferred = sizeHint().expandedTo(QSize(DialogUnitsToPixels(font(), templateWidth, 0).width(), 0));
-    if (fixedSize)
+    if (fixedSize) {
         setFixedSize(preferred);
-    else
+    } else {
+        setMinimumHeight(preferred.height());
         resize(preferred);
+    }
 }
 
 void OptionDialog::SetTabOrder(const QList<QWidget*>& controls)
