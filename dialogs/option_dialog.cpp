@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QLayout>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -34,10 +36,6 @@ OptionDialog::OptionDialog(QWidget* parent, HelpWindow& help, const char* helpTo
     connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
     InstallHelp(*this, help, helpTopic);
 }
-
-QPushButton* OptionDialog::okButton() const { return findChild<QPushButton*>(ControlName(OptionControlId::kOk)); }
-
-QPushButton* OptionDialog::cancelButton() const { return findChild<QPushButton*>(ControlName(OptionControlId::kCancel)); }
 
 void OptionDialog::SetContent(QLayout* content, int templateWidth, bool fixedSize)
 {
@@ -68,6 +66,13 @@ void OptionDialog::SetTabOrder(const QList<QWidget*>& controls)
         chain(button);
     if (!controls.isEmpty())
         controls.front()->setFocus(Qt::TabFocusReason);
+}
+
+void OptionDialog::RefuseInput(QLineEdit* box, const char* message)
+{
+    QMessageBox::warning(this, QStringLiteral("KLOVA Video Converter"), QString::fromLatin1(message));
+    box->setFocus(Qt::OtherFocusReason);
+    box->selectAll();
 }
 
 int OptionDialog::RunModal()

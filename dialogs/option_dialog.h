@@ -10,7 +10,7 @@
 
 class QDialogButtonBox;
 class QLayout;
-class QPushButton;
+class QLineEdit;
 
 namespace klova {
 
@@ -22,9 +22,6 @@ class OptionDialog : public QDialog {
 public:
     // Runs the dialog modally over its parent; QDialog::Accepted after OK.
     int RunModal();
-
-    QPushButton* okButton() const;
-    QPushButton* cancelButton() const;
 
 protected:
     OptionDialog(QWidget* parent, HelpWindow& help, const char* helpTopic, const QString& title);
@@ -39,6 +36,10 @@ protected:
     // The keyboard's order: the controls as listed, then the buttons below them; the
     // first control takes the focus when the dialog opens.
     void SetTabOrder(const QList<QWidget*>& controls);
+
+    // OK found a box whose text it cannot take: the message says what is wanted, and the
+    // box gets the focus with its text selected for typing over.
+    void RefuseInput(QLineEdit* box, const char* message);
 
     void showEvent(QShowEvent* event) override;
 

@@ -19,7 +19,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
@@ -263,9 +262,7 @@ std::optional<uint32_t> VideoCompressionDialog::ReadNumber(QLineEdit* edit, bool
     const std::optional<uint32_t> number = ParseUnsigned(edit->text());
     if (number || !on)
         return number.value_or(recorded);
-    QMessageBox::warning(this, QStringLiteral("KLOVA Video Converter"), QStringLiteral("Please enter an integer."));
-    edit->setFocus(Qt::OtherFocusReason);
-    edit->selectAll();
+    RefuseInput(edit, "Please enter an integer.");
     return std::nullopt;
 }
 

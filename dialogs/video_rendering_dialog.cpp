@@ -10,7 +10,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -190,30 +189,22 @@ void VideoRenderingDialog::ApplyEnablingRules()
     keepAspect_->setEnabled(frameSizeChoice_ != 0 && values_.aspect > 0.0);
 }
 
-bool VideoRenderingDialog::Reject(QLineEdit* edit, const char* message)
-{
-    QMessageBox::warning(this, QStringLiteral("KLOVA Video Converter"), QString::fromLatin1(message));
-    edit->setFocus(Qt::OtherFocusReason);
-    edit->selectAll();
-    return false;
-}
-
 void VideoRenderingDialog::accept()
 {
     // Read in the order of the boxes, so the first bad one is the one reported.
     const std::optional<double> frameRate = ParseReal(frameRate_->text());
     if (!frameRate) {
-        Reject(frameRate_, "Please enter a number.");
+        RefuseInput(frameRate_, "Please enter a number.");
         return;
     }
     const std::optional<int32_t> width = ParseInteger(width_->text());
     if (!width) {
-        Reject(width_, "Please enter an integer.");
+        RefuseInput(width_, "Please enter an integer.");
         return;
     }
     const std::optional<int32_t> height = ParseInteger(height_->text());
     if (!height) {
-        Reject(height_, "Please enter an integer.");
+        RefuseInput(height_, "Please enter an integer.");
         return;
     }
     values_.customFrameRate = frameRateChoice_ != 0;

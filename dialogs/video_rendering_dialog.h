@@ -35,7 +35,6 @@ private:
     void ApplyEnablingRules();
     static void FocusLater(QLineEdit* edit);
     bool Coupled() const { return values_.keepAspect != 0 && values_.aspect > 0.0; }
-    bool Reject(QLineEdit* edit, const char* message);
 
     VideoRenderingValues values_;
     int frameRateChoice_;  // radio index: 0 keep, 1 custom
