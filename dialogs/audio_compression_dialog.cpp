@@ -22,12 +22,12 @@ constexpr int kTemplateWidth = 217;  // dialog units
 QStringList CompressorList()
 {
     const DeviceMonikerList list(CompressorCategory::Audio);
-    int32_t count = 0;
-    list.GetCount(&count);
     QStringList names;
     std::string name;
-    for (int32_t index = 0; index < count; ++index)
-        if (list.GetFriendlyName(index, &name) == S_OK)
+    HRESULT result = S_OK;
+    // E_INVALIDARG: past the last entry.
+    for (int32_t index = 0; (result = list.GetFriendlyName(index, &name)) != E_INVALIDARG; ++index)
+        if (result == S_OK)
             names << QString::fromStdString(name);
     std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;

@@ -66,14 +66,11 @@ private:
 QStringList CompressorList()
 {
     const DeviceMonikerList list(CompressorCategory::Video);
-    int32_t count = 0;
-    list.GetCount(&count);
     QStringList names;
     std::string name;
-    for (int32_t index = 0; index < count; ++index) {
-        list.GetFriendlyName(index, &name);
+    // E_INVALIDARG: past the last entry.
+    for (int32_t index = 0; list.GetFriendlyName(index, &name) != E_INVALIDARG; ++index)
         names << QString::fromStdString(name);
-    }
     names << QString::fromStdString(LoadStringResource(IDS_UNCOMPRESSED));
     std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
