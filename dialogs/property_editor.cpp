@@ -177,22 +177,37 @@ private:
     guint bits_ = 0;
 };
 
-// Empty text stands for no text at all (the property unset).
+// A box cannot tell no text from empty text, and encoders differ in which they take
+// ("" where the default is "", no text where it is none): an empty box gives back the
+// empty value the page opened with, or the property's own default emptiness once a text
+// was cleared.
 class TextEditor : public PropertyEditor {
 public:
     TextEditor(const EncoderProperty& property, QWidget* parent)
         : PropertyEditor(property, new QLineEdit(parent)), line_(static_cast<QLineEdit*>(control()))
     {
+        emptyIsNone_ = g_value_get_string(g_param_spec_get_default_value(property.spec)) == nullptr;
     }
-    void Show(const GValue& value) override { line_->setText(QString::fromUtf8(g_value_get_string(&value))); }
+    void Show(const GValue& value) override
+    {
+        const char* text = g_value_get_string(&value);
+        if (!opened_) {
+            opened_ = true;
+            if (!text || !*text)
+                emptyIsNone_ = text == nullptr;
+        }
+        line_->setText(QString::fromUtf8(text));
+    }
     void Read(GValue* value) const override
     {
         const QByteArray text = line_->text().toUtf8();
-        g_value_set_string(value, text.isEmpty() ? nullptr : text.constData());
+        g_value_set_string(value, text.isEmpty() && emptyIsNone_ ? nullptr : text.constData());
     }
 
 private:
     QLineEdit* line_;
+    bool opened_ = false;
+    bool emptyIsNone_;
 };
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include "dialogs/option_control_ids.h"
 #include "dialogs/video_compression_dialog.h"
 
+#include "codecs/device_moniker_list.h"
 #include "codecs/encoder_config_store.h"
+#include "codecs/encoder_properties.h"
 #include "engine/conversion_host.h"
 #include "engine/conversion_job.h"
 #include "gui/help_window.h"
@@ -437,6 +439,46 @@ private slots:
             Click(page, Id::kOk);
         });
         QCOMPARE(ConvertAndProbeKeyFrames("reset.avi"), EveryNth(defaultSpacing, kFrames));
+    }
+
+    // Every listed encoder: its page shows every setting and takes its defaults back, and
+    // a new instance of that encoder takes what the page kept without a complaint from
+    // GLib (x264's option string, for one, must never be set to no text at all).
+    void everyListedEncodersPageKeepsValuesItsEncoderTakes()
+    {
+        int complaints = 0;
+        const auto count = [](const gchar* domain, GLogLevelFlags, const gchar* message, gpointer complaints) {
+            qWarning("%s: %s", domain, message);
+            ++*static_cast<int*>(complaints);
+        };
+        const auto levels = GLogLevelFlags(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL);
+        const guint objectHandler = g_log_set_handler("GLib-GObject", levels, count, &complaints);
+        const guint glibHandler = g_log_set_handler("GLib", levels, count, &complaints);
+        const DeviceMonikerList list(CompressorCategory::Video);
+        int encoders = 0;
+        std::string name;
+        for (int32_t index = 0; list.GetFriendlyName(index, &name) != E_INVALIDARG; ++index) {
+            GstPtr<GstElement> encoder;
+            if (Failed(list.BindObject(index, &encoder)))
+                continue;
+            ++encoders;
+            EncoderConfigStore store;
+            EncoderPropertyPage page(encoder.get(), QString::fromStdString(name), store, help_);
+            const auto controls = page.findChildren<QWidget*>();
+            QVERIFY2(ConfigurableProperties(encoder.get()).empty() ||
+                         std::any_of(controls.begin(), controls.end(),
+                                     [](const QWidget* control) { return !control->toolTip().isEmpty(); }),
+                     name.c_str());
+            page.ResetToDefaults();
+            page.accept();
+            GstPtr<GstElement> fresh;
+            QVERIFY(Succeeded(list.BindObject(index, &fresh)));
+            store.Apply(fresh.get());
+        }
+        g_log_remove_handler("GLib-GObject", objectHandler);
+        g_log_remove_handler("GLib", glibHandler);
+        QVERIFY(encoders > 5);
+        QCOMPARE(complaints, 0);
     }
 
     void audioRewritesTheRecordAsPcmOnOkAndCancelWritesNothing()
