@@ -1,8 +1,8 @@
 #include "app/converter_app.h"
 
-#include "frontend/settings_store.h"
 #include "app/termination_watcher.h"
-#include "dialogs/placeholder_option_dialogs.h"
+#include "dialogs/qt_option_dialogs.h"
+#include "frontend/settings_store.h"
 #include "gui/app_icon.h"
 #include "gui/file_browser.h"
 #include "gui/help_window.h"
@@ -63,7 +63,7 @@ int ConverterApp::Run()
         const WinMediaLibrary winMediaLibrary(PrivateLibraryFolder(ExecutableFolder()));
         QtFileBrowser fileBrowser;
         HelpWindow helpWindow;
-        PlaceholderOptionDialogs optionDialogs;
+        QtOptionDialogs optionDialogs(helpWindow, encoderConfigs_);
         MainDialog dialog(
             MainDialogServices{profilePath_, encoderConfigs_, winMediaLibrary, fileBrowser, optionDialogs, helpWindow});
         QApplication::setWindowIcon(ApplicationIcon());

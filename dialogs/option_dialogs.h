@@ -4,10 +4,10 @@
 // given the values it edits and hands them back; the main window decides from the
 // result what it takes over. Run modally on the UI thread.
 //
-// The program (app/converter_app.cpp) hands one implementation to the main window;
-// until the dialogs are built that is PlaceholderOptionDialogs. A dialog gets its help
-// with InstallHelp (gui/help_window.h) on the program's HelpWindow, and runs
-// window-modal over its parent so the help window stays usable beside it.
+// The program (app/converter_app.cpp) hands QtOptionDialogs to the main window; tests
+// hand it scripted answers. A dialog gets its help with InstallHelp (gui/help_window.h)
+// on the program's HelpWindow, and runs window-modal over its parent so the help window
+// stays usable beside it.
 #pragma once
 
 #include "platform/media_types.h"

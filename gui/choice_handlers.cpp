@@ -31,6 +31,20 @@ std::string DocumentsFolder()
 // The output extension without its dot: the save dialog's default extension.
 std::string OutputExtensionText(const ConversionSettings& settings) { return GetOutputExtension(settings).substr(1); }
 
+// Selects the entry of a compressor name in its list once the compression dialog is
+// over, however it ended (a failure it reports afterwards included).
+class SelectNameAfterwards {
+public:
+    SelectNameAfterwards(HistoryComboBox& combo, const std::string& name) : combo_(combo), name_(name) {}
+    ~SelectNameAfterwards() { combo_.SelectEntry(FromSetting(name_)); }
+    SelectNameAfterwards(const SelectNameAfterwards&) = delete;
+    SelectNameAfterwards& operator=(const SelectNameAfterwards&) = delete;
+
+private:
+    HistoryComboBox& combo_;
+    const std::string& name_;  // the setting, read when the dialog is over
+};
+
 }  // namespace
 
 ChoiceHandlers::ChoiceHandlers(QWidget& owner, MainDialogControls& controls, ConversionSettings& settings,
@@ -98,8 +112,8 @@ void ChoiceHandlers::OnVideoCodecChosen()
         settings_.VideoCodec = text.toStdString();
         return;
     }
+    const SelectNameAfterwards select(combo, settings_.VideoCodec);
     optionDialogs_.RunVideoCompression(&owner_, settings_.VideoFormat, settings_.VideoCodec);
-    combo.SelectEntry(FromSetting(settings_.VideoCodec));
 }
 
 void ChoiceHandlers::OnAudioCodecChosen()
@@ -110,8 +124,8 @@ void ChoiceHandlers::OnAudioCodecChosen()
         settings_.AudioCodec = text.toStdString();
         return;
     }
+    const SelectNameAfterwards select(combo, settings_.AudioCodec);
     optionDialogs_.RunAudioCompression(&owner_, settings_.AudioFormat, settings_.AudioCodec);
-    combo.SelectEntry(FromSetting(settings_.AudioCodec));
 }
 
 void ChoiceHandlers::OnMediaProfileChosen()

@@ -18,6 +18,7 @@ inline constexpr const char* kVideoRendering = "video-rendering";
 inline constexpr const char* kAudioRendering = "audio-rendering";
 inline constexpr const char* kVideoCompression = "video-compression";
 inline constexpr const char* kAudioCompression = "audio-compression";
+inline constexpr const char* kEncoderSettings = "encoder-settings";
 }  // namespace HelpTopic
 
 class HelpWindow : public QDialog {
