@@ -9,6 +9,7 @@
 #include "engine/scene_detector.h"
 #include "engine/statistics_text.h"
 #include "platform/errors.h"
+#include "platform/same_file.h"
 #include "platform/tick_clock.h"
 
 #include <cmath>
@@ -45,6 +46,7 @@ ConversionJob::~ConversionJob() { ReleaseJob(); }
 void ConversionJob::StartConversion()
 {
     StopConversion();
+    failed_ = true;  // until the set-up is complete
     session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary);
     session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
 
@@ -76,6 +78,7 @@ void ConversionJob::StartConversion()
     // Only Windows Media writers take the profile; resolving it loads their library.
     if (GetOutputExtension(settings_) == ".wmv")
         profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
+    failed_ = false;
 }
 
 void ConversionJob::SetUpVideoOutput()
@@ -125,6 +128,9 @@ void ConversionJob::StartClip()
         const std::string name = MakeClipName(settings_, clipIndex_);
         ++clipIndex_;
         session_->CloseWriter(true);
+        // The input is never an output, whatever the name it is reached by.
+        if (IsSameFile(settings_.SrcFileName, name))
+            throw CMyException(ErrorCode::OutputOpenFailed, "the output file " + name + " is the input file");
         session_->CreateWriter(name, GetOutputExtension(settings_), profileText_ ? &*profileText_ : nullptr);
         break;
     }
@@ -138,6 +144,16 @@ void ConversionJob::StartClip()
 
 bool ConversionJob::Step()
 {
+    try {
+        return RunStep();
+    } catch (...) {
+        failed_ = true;
+        throw;
+    }
+}
+
+bool ConversionJob::RunStep()
+{
     if (!session_)
         return false;
     bool sceneChanged = false;
@@ -149,6 +165,10 @@ bool ConversionJob::Step()
             if (!session_->HasVideoReader())
                 break;
             lastFrame = session_->ReadVideoFrame(&sourceTime_);
+            // A file whose video ends before its first frame (a demuxer that fails at
+            // once) has nothing to convert: that is a failure, not an empty success.
+            if (!lastFrame && framesRead_ == 0 && splitMode_ != kSplitProject)
+                throw CMyException(ErrorCode::InputOpenFailed, "no video frame could be read from the input");
             if (!sceneChanged && lastFrame)
                 sceneChanged = sceneDetector_->DetectSceneChange(lastFrame, framesRead_, clipIndex_);
             ++framesRead_;
@@ -210,7 +230,10 @@ void ConversionJob::ReleaseJob() noexcept
     frameBuffer_.shrink_to_fit();
     audioConverter_.reset();
     scaler_.reset();
+    if (session_ && failed_)
+        session_->DiscardWriter();
     session_.reset();
+    failed_ = false;
     sceneDetector_.reset();
     if (previewShown_) {
         previewShown_ = false;

@@ -46,12 +46,16 @@ public:
     void StartConversion();
 
     // One step; true while there is more to do. Throws CMyException (writer creation,
-    // a failed write) or FileException (the project file).
+    // a failed write, an output that names the input) or FileException (the project
+    // file).
     bool Step();
 
     // Ends the conversion: completes the project file, closes the output file, frees
-    // the buffers. Safe when nothing runs. Throws FileException when the project file
-    // cannot be completed, after the rest of the teardown has been done.
+    // the buffers. A stop keeps what was converted so far as a complete file under its
+    // final name; after a failure (an exception out of StartConversion or Step) the
+    // unfinished file is removed instead. Safe when nothing runs. Throws FileException
+    // when the project file cannot be completed, after the rest of the teardown has
+    // been done.
     void StopConversion();
 
     bool IsRunning() const { return session_ != nullptr; }
@@ -75,6 +79,7 @@ private:
     void SetUpVideoOutput();
     void SetUpAudioOutput(const SourceAudio& source);
     void StartClip();
+    bool RunStep();
     void ReleaseJob() noexcept;
 
     ConversionSettings& settings_;
@@ -95,6 +100,7 @@ private:
     int32_t outputHeight_ = 0;
     int32_t splitMode_ = 0;
     bool previewShown_ = false;
+    bool failed_ = false;  // an exception left StartConversion or Step
 
     std::unique_ptr<FrameScaler> scaler_;
     std::vector<uint8_t> frameBuffer_;

@@ -245,4 +245,9 @@ void ConversionSession::CloseWriter(bool reportFailure)
         throw CMyException(ErrorCode::OutputWriteFailed, "the output file could not be completed");
 }
 
+void ConversionSession::DiscardWriter()
+{
+    writer_.reset();
+}
+
 }  // namespace klova

@@ -71,9 +71,14 @@ public:
     // CMyException code OutputWriteFailed.
     void WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway, MediaTime* outputTime);
 
-    // Ends the current file. With reportFailure, a file that could not be completed
-    // throws code OutputWriteFailed (after everything was released).
+    // Ends the current file, which then takes its final name. With reportFailure, a
+    // file that could not be completed throws code OutputWriteFailed (after everything
+    // was released).
     void CloseWriter(bool reportFailure = false);
+
+    // Drops the current file after a failure: it is removed, and an existing file of
+    // its name stays as it was.
+    void DiscardWriter();
 
     bool HasWriter() const { return writer_ != nullptr; }
     bool HasVideoReader() const { return videoReader_ != nullptr; }

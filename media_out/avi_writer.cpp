@@ -8,6 +8,8 @@
 #include "platform/errors.h"
 #include "resources/string_table.h"
 
+#include <system_error>
+
 GST_DEBUG_CATEGORY_STATIC(avi_writer_debug);
 #define GST_CAT_DEFAULT avi_writer_debug
 
@@ -69,8 +71,9 @@ AviWriter::AviWriter(const EncoderConfigStore& encoderConfigs, AviCompression co
 
 AviWriter::~AviWriter()
 {
-    // The owner normally ends both streams first; a writer dropped half-way leaves an
-    // incomplete file, but its threads and the file are released all the same.
+    // The owner normally ends both streams first. A writer dropped half-way (after a
+    // failure) releases its threads and closes its file, whose temporary name is then
+    // removed: the output of a failed run does not appear.
     gst_element_set_state(graph_.get(), GST_STATE_NULL);
     GstPtr<GstBus> bus = adopt(gst_element_get_bus(graph_.get()));
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
@@ -196,6 +199,12 @@ void AviWriter::OpenFile(const std::string& path)
 {
     if (videoSource_)
         ThrowOpenFailed("the file is already open");
+    try {
+        outputFile_.emplace(path);
+    } catch (const std::system_error& error) {
+        ThrowOpenFailed("cannot create " + path + ": " + error.what());
+    }
+    const std::string& writePath = outputFile_->writePath();
     videoSource_ = MakeElement(kVideoWriterProxyFactory);
     if (!videoSource_ || !linker_->Add(videoSource_.get(), "VideoWriterProxy"))
         ThrowOpenFailed("cannot create VideoWriterProxy");
@@ -214,7 +223,7 @@ void AviWriter::OpenFile(const std::string& path)
         compressor = FindVideoCompressor(videoCodecName_);
         ApplyVideoSettings(compressor.get());
         if (AviEncoderCheck::WritesFileItself(compressor.get())) {
-            g_object_set(compressor.get(), "location", path.c_str(), nullptr);
+            g_object_set(compressor.get(), "location", writePath.c_str(), nullptr);
             linker_->Connect(videoQueue, compressor.get());
             sinkCompressor_ = std::move(compressor);
             return;
@@ -223,7 +232,7 @@ void AviWriter::OpenFile(const std::string& path)
 
     aviMux_ = Held(linker_->Create("avimux", "AVI Mux"));
     GstElement* fileWriter = linker_->Create("filesink", "File writer");
-    g_object_set(fileWriter, "location", path.c_str(), "sync", FALSE, nullptr);
+    g_object_set(fileWriter, "location", writePath.c_str(), "sync", FALSE, nullptr);
     if (compress) {
         ConnectVideoEncoder(videoQueue, compressor.get());
         dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
@@ -235,10 +244,10 @@ void AviWriter::OpenFile(const std::string& path)
     }
     linker_->Connect(aviMux_.get(), fileWriter);
 
-    // Open the file now (created, or an existing one emptied), so a path that cannot be
-    // written fails here rather than as a failed run later.
+    // Open the file now, so a path that cannot be written fails here rather than as a
+    // failed run later.
     if (gst_element_set_state(fileWriter, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
-        ThrowOpenFailed("cannot create " + path);
+        ThrowOpenFailed("cannot create " + writePath);
 }
 
 void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName)
@@ -348,11 +357,26 @@ HRESULT AviWriter::EndOfOutput()
     // Closing the file can fail too (data still buffered, disk full): the file writer
     // reports that while it stops.
     const bool stopped = gst_element_set_state(graph_.get(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
+    const bool wroteData = running_;
     running_ = false;
-    std::lock_guard guard(busLock_);
-    if (!stopped && graphResult_ >= 0)
-        graphResult_ = E_FAIL;
-    endResult_ = graphResult_;
+    {
+        std::lock_guard guard(busLock_);
+        if (!stopped && graphResult_ >= 0)
+            graphResult_ = E_FAIL;
+        endResult_ = graphResult_;
+    }
+    // A complete file takes the final name; a failed one, or one that never got a frame
+    // (no header was written), is removed and any file of that name stays as it was.
+    if (outputFile_) {
+        if (Succeeded(endResult_) && wroteData) {
+            if (!outputFile_->Commit()) {
+                GST_WARNING("cannot rename the finished file to %s", outputFile_->finalPath().c_str());
+                endResult_ = E_FAIL;
+            }
+        } else {
+            outputFile_->Discard();
+        }
+    }
     return endResult_;
 }
 

@@ -12,6 +12,7 @@
 #include "media_out/graph_linker.h"
 #include "media_out/output_writer.h"
 #include "media_out/video_writer_proxy.h"
+#include "platform/atomic_output_file.h"
 #include "platform/gst_ptr.h"
 #include "platform/media_types.h"
 #include "platform/sync_event.h"
@@ -56,8 +57,11 @@ public:
     void SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double frameRate, int32_t width, int32_t height,
                         const std::string& videoCodecName);
 
-    // Builds the video branch and creates (or empties) the output file. Throws code 5
-    // when the encoder is unknown, a link fails or the file cannot be created.
+    // Builds the video branch and creates the output file under a temporary name beside
+    // the path; the end call renames it over the path once the file is complete, and a
+    // writer dropped before that removes it (an existing file of that name stays as it
+    // was). Throws code 5 when the encoder is unknown, a link fails or the file cannot be
+    // created.
     void OpenFile(const std::string& path);
 
     // After OpenFile, only for output with sound. "PCM", "pcm" and "" mean no encoder;
@@ -118,6 +122,7 @@ private:
     GstPtr<GstElement> aviMux_;
     GstPtr<GstElement> sinkCompressor_;  // a video encoder that writes the file itself
     bool dvOutput_ = false;              // the video encoder makes DV
+    std::optional<AtomicOutputFile> outputFile_;  // from OpenFile; released after the pipeline
 
     // Engine thread only.
     bool running_ = false;

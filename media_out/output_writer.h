@@ -24,8 +24,8 @@ class OutputWriter {
 public:
     virtual ~OutputWriter() = default;
 
-    // Creates the file (an existing one is replaced). Called once, before any write.
-    // Throws CMyException when the file or its streams cannot be set up.
+    // Creates the file under a temporary name beside the path. Called once, before any
+    // write. Throws CMyException when the file or its streams cannot be set up.
     virtual void Open(const std::string& path, const OutputFormat& format) = 0;
 
     // One bottom-up RGB24 frame of the output size, then that frame's audio chunk (files
@@ -34,8 +34,11 @@ public:
     virtual bool WriteVideo(const uint8_t* frame) = 0;
     virtual bool WriteAudio(const uint8_t* chunk) = 0;
 
-    // Ends both streams and completes the file. True when the file is complete: nothing
-    // failed along the way or in completing it. Later calls return the same answer.
+    // Ends both streams, completes the file and gives it its final name (replacing a
+    // file of that name). True when the file is complete: nothing failed along the way
+    // or in completing it; an incomplete file is removed. Later calls return the same
+    // answer. A writer destroyed without End removes its file: the output of a failed
+    // run never appears, and an existing file of that name stays as it was.
     virtual bool End() = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/unicode_text.h"
 
+#include <system_error>
 #include <utility>
 
 namespace klova {
@@ -35,7 +36,12 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
     writer_ = library_ ? library_->CreateWriter() : WinMediaWriterPtr();
     if (!writer_)
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
-    const std::u16string widePath = Utf8ToUtf16(path);
+    try {
+        outputFile_.emplace(path);
+    } catch (const std::system_error& error) {
+        throw CMyException(ErrorCode::WindowsMediaFailed, "cannot create " + path + ": " + error.what());
+    }
+    const std::u16string widePath = Utf8ToUtf16(outputFile_->writePath());
     if (Failed(writer_->OpenFile(widePath.c_str(), profile_.c_str())))
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
     // All zero: no audio stream.
@@ -64,6 +70,12 @@ bool WinMediaWriterAdapter::End()
     completed_ = videoEnded && audioEnded;
     // The library completes the file when the last reference goes.
     writer_.reset();
+    if (outputFile_) {
+        if (completed_)
+            completed_ = outputFile_->Commit();
+        else
+            outputFile_->Discard();
+    }
     return completed_;
 }
 
