@@ -218,7 +218,7 @@ int32_t AsfWriter::WriteVideo(uint32_t token, const uint8_t* frame)
     });
 }
 
-int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk)
+int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk, uint32_t length)
 {
     if (!chunk) {
         if (audioEnded_)
@@ -239,7 +239,7 @@ int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk)
     if (!audio_)
         return kOk;
     return Guard("WriteAudio", [&] {
-        audio_->Write(chunk, *muxer_);
+        audio_->Write(chunk, length, *muxer_);
         return kOk;
     });
 }

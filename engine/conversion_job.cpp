@@ -9,6 +9,7 @@
 #include "engine/scene_detector.h"
 #include "engine/statistics_text.h"
 #include "platform/errors.h"
+#include "platform/frame_rate_fraction.h"
 #include "platform/same_file.h"
 #include "platform/tick_clock.h"
 
@@ -20,8 +21,8 @@ namespace klova {
 namespace {
 
 // The output rate asked for, or 0 to keep the source's. A rate that is negative, not
-// finite, or so high that a frame would last less than one time unit cannot drive the
-// frame loop.
+// finite, so high that a frame would last less than one time unit, or beyond what an
+// output file can state cannot drive the frame loop.
 double RequestedFrameRate(const ConversionSettings& settings)
 {
     if (settings.KeepSettings != 0 || settings.KeepFrameRate != 0)
@@ -29,7 +30,7 @@ double RequestedFrameRate(const ConversionSettings& settings)
     const double rate = settings.FrameRate;
     if (rate == 0.0)
         return 0.0;
-    if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1)
+    if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1 || ToFrameRateFraction(rate).numerator <= 0)
         throw CMyException(ErrorCode::InvalidOutputFormat, "custom frame rate " + std::to_string(rate));
     return rate;
 }
@@ -114,8 +115,7 @@ void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
     if (source.chunkSize > 0) {
         if (outputFormat.nSamplesPerSec == 0 || outputFormat.nChannels == 0 || outputFormat.nBlockAlign == 0)
             throw CMyException(ErrorCode::InvalidOutputFormat, "custom audio format");
-        audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate(),
-                                                           static_cast<uint32_t>(source.chunkSize));
+        audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate());
     }
     session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
 }
@@ -190,13 +190,16 @@ bool ConversionJob::RunStep()
             break;
         if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged)
             break;
-        const uint8_t* chunk = session_->ReadAudioChunk();
-        const uint8_t* audio = audioConverter_ ? audioConverter_->ConvertAudio(chunk) : nullptr;
+        uint32_t chunkLength = 0;
+        const uint8_t* chunk = session_->ReadAudioChunk(&chunkLength);
+        uint32_t audioLength = 0;
+        const uint8_t* audio =
+            audioConverter_ ? audioConverter_->ConvertAudio(chunk, chunkLength, &audioLength) : nullptr;
         if (sceneChanged) {
             sceneChanged = false;
             StartClip();
         }
-        session_->WriteFrame(lastFrame, audio, splitMode_ == kSplitProject, &outputTime_);
+        session_->WriteFrame(lastFrame, audio, audioLength, splitMode_ == kSplitProject, &outputTime_);
     }
 
     elapsedMs_ = TickCountMs() - startTick_;

@@ -10,7 +10,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <stdexcept>
 
 namespace klova {
 namespace {
@@ -78,11 +78,13 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     }
     if (audioReader_) {
         sourceAudioFormat_ = audioReader_->GetMediaType().waveFormat;
-        const double bytesPerFrame = sourceAudioFormat_.nAvgBytesPerSec / outputFrameRate_;
-        if (!(bytesPerFrame < std::numeric_limits<int32_t>::max()))
-            throw CMyException(ErrorCode::InvalidOutputFormat, "audio chunk of one output frame is too large");
-        chunkSize_ = static_cast<int32_t>(bytesPerFrame);
-        chunkBuffer_.assign(static_cast<size_t>(chunkSize_), 0);
+        try {
+            chunkSchedule_ = AudioChunkSchedule(sourceAudioFormat_.nBlockAlign, sourceAudioFormat_.nSamplesPerSec,
+                                                outputFrameRate_);
+        } catch (const std::invalid_argument& error) {
+            throw CMyException(ErrorCode::InvalidOutputFormat, error.what());
+        }
+        chunkBuffer_.assign(chunkSchedule_.MaxChunkBytes(), 0);
         carryBuffer_.assign(audioReader_->GetBufferSize(), 0);
         carryLength_ = 0;
     }
@@ -147,11 +149,14 @@ uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
     return data;
 }
 
-const uint8_t* ConversionSession::ReadAudioChunk()
+const uint8_t* ConversionSession::ReadAudioChunk(uint32_t* length)
 {
-    if (chunkSize_ <= 0)
+    *length = 0;
+    if (!audioReader_ && carryLength_ == 0)
         return nullptr;
-    const auto chunkSize = static_cast<uint32_t>(chunkSize_);
+    const uint32_t chunkSize = chunkSchedule_.NextChunkBytes();
+    if (chunkSize == 0)
+        return chunkBuffer_.data();  // a frame shorter than one sample block: no audio of its own
     uint32_t filled = std::min(carryLength_, chunkSize);
     std::memcpy(chunkBuffer_.data(), carryBuffer_.data(), filled);
     std::memmove(carryBuffer_.data(), carryBuffer_.data() + filled, carryLength_ - filled);
@@ -187,6 +192,7 @@ const uint8_t* ConversionSession::ReadAudioChunk()
     // 8-bit PCM is unsigned: its silence is 128.
     const uint8_t silence = sourceAudioFormat_.wBitsPerSample == 8 ? 0x80 : 0x00;
     std::memset(chunkBuffer_.data() + filled, silence, chunkSize - filled);
+    *length = chunkSize;
     return chunkBuffer_.data();
 }
 
@@ -210,8 +216,8 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
     writerHasAudio_ = format.audio.has_value();
 }
 
-void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway,
-                                   MediaTime* outputTime)
+void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, uint32_t audioLength,
+                                   bool advanceAnyway, MediaTime* outputTime)
 {
     const bool hadWriter = HasWriter();
     bool ok = true;
@@ -219,7 +225,7 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
         if (video)
             ok = writer_->WriteVideo(video);
         if (ok && audio && writerHasAudio_)
-            ok = writer_->WriteAudio(audio);
+            ok = writer_->WriteAudio(audio, audioLength);
     }
     if (hadWriter && ok) {
         *outputTime += outputFrameDuration_;
@@ -230,7 +236,7 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
         return;
     }
     if (hadWriter) {
-        CloseWriter();
+        DiscardWriter();
         throw CMyException(ErrorCode::OutputWriteFailed, "a write to the output file failed");
     }
 }

@@ -1,9 +1,11 @@
 // One conversion's pairing of the input with the output: a video and an audio reader on
 // the input file, the source formats, the audio cut into chunks of exactly one output
-// frame, and the current output writer (an AVI writer or a Windows Media writer).
+// frame (AudioChunkSchedule), and the current output writer (an AVI writer or a
+// Windows Media writer).
 // Runs on the engine thread only (the thread that drives the job).
 #pragma once
 
+#include "engine/audio_chunk_schedule.h"
 #include "platform/media_types.h"
 
 #include <memory>
@@ -23,8 +25,8 @@ struct SourceVideo {
     double frameRate = 0.0;
 };
 
-// The connected audio format (all zero without audio) and the bytes of source audio per
-// output frame (0 without audio).
+// The connected audio format (all zero without audio) and the most bytes of source
+// audio one output frame takes (0 without audio).
 struct SourceAudio {
     WAVEFORMATEX format{};
     int32_t chunkSize = 0;
@@ -47,7 +49,10 @@ public:
     void OpenInput(const std::string& path, double requestedRate);
 
     SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_}; }
-    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_}; }
+    SourceAudio GetSourceAudio() const
+    {
+        return {sourceAudioFormat_, static_cast<int32_t>(chunkSchedule_.MaxChunkBytes())};
+    }
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                         const std::string& videoCodecName);
     void SetAudioOutput(const WAVEFORMATEX& format, const std::string& audioCodecName);
@@ -57,19 +62,21 @@ public:
     // the video.
     uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
-    // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
-    // null when no audio is left.
-    const uint8_t* ReadAudioChunk();
+    // The source audio of the next output frame: *length bytes (whole blocks, as the
+    // schedule hands them out; possibly none), the last chunk padded with silence.
+    // Valid until the next call. Null when no audio is left.
+    const uint8_t* ReadAudioChunk(uint32_t* length);
 
     // Opens the next output file. typeString ".wmv" (any case) selects Windows Media,
     // anything else AVI. profile: the Windows Media profile text (null: none).
     void CreateWriter(const std::string& path, const std::string& typeString, const std::u16string* profile);
 
-    // Writes one output frame (video and/or audio) and advances outputTime by one frame.
-    // Without a writer, outputTime advances only when advanceAnyway is set. A write that
-    // fails closes the writer (the file written so far stays complete) and throws
-    // CMyException code OutputWriteFailed.
-    void WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway, MediaTime* outputTime);
+    // Writes one output frame (video and/or audioLength bytes of audio) and advances
+    // outputTime by one frame. Without a writer, outputTime advances only when
+    // advanceAnyway is set. A write that fails drops the writer (its file is removed) and
+    // throws CMyException code OutputWriteFailed.
+    void WriteFrame(const uint8_t* video, const uint8_t* audio, uint32_t audioLength, bool advanceAnyway,
+                    MediaTime* outputTime);
 
     // Ends the current file, which then takes its final name. With reportFailure, a
     // file that could not be completed throws code OutputWriteFailed (after everything
@@ -101,8 +108,8 @@ private:
     WAVEFORMATEX outputAudioFormat_{};
     uint32_t carryLength_ = 0;
     std::vector<uint8_t> carryBuffer_;
-    int32_t chunkSize_ = 0;
-    std::vector<uint8_t> chunkBuffer_;
+    AudioChunkSchedule chunkSchedule_;  // of the source audio at the output frame rate
+    std::vector<uint8_t> chunkBuffer_;  // room for the largest chunk
     WAVEFORMATEX sourceAudioFormat_{};
     double outputFrameRate_ = 0.0;
     MediaTime outputFrameDuration_ = 0;

@@ -6,8 +6,10 @@
 #include "codecs/encoder_input_format.h"
 #include "codecs/video_compression_adapter.h"
 #include "platform/errors.h"
+#include "platform/frame_rate_fraction.h"
 #include "resources/string_table.h"
 
+#include <algorithm>
 #include <system_error>
 
 GST_DEBUG_CATEGORY_STATIC(avi_writer_debug);
@@ -17,15 +19,28 @@ namespace klova {
 
 namespace {
 
+// Every queue is bounded by bytes and by time, so memory does not grow with the length
+// of the input; the muxer takes the streams in time order (MuxInputStamper), so no
+// queue has to hold much, and MuxStallGuard lets one hold more should the muxer ever
+// wait for the other stream while it is full.
+
 // Raw frames queued before an encoder: enough for the encoder thread and the engine to
 // overlap, few enough that the engine cannot run far ahead and fill memory.
 constexpr guint kEncoderQueueFrames = 4;
 
-// Video queued before the muxer. avimux writes a video frame only once the audio it
-// holds is half a second ahead of it; since the engine hands over both streams in step,
-// the video must wait that long somewhere, or the muxer (waiting for audio) and the
-// engine (waiting for the video to be taken) stall each other.
+// Queued before the muxer: frames of one stream while the muxer writes the other, and
+// what an encoder on the other stream holds back before it gives its first output.
 constexpr guint64 kMuxQueueTime = GST_SECOND;
+constexpr guint kMinMuxQueueBytes = 2 * 1024 * 1024;
+constexpr guint kRawMuxQueueFrames = 3;  // uncompressed frames can be large (25 MB at 4K)
+
+// Audio waits while a video encoder holds frames back before its first output (x264's
+// look-ahead, B-frames): a few seconds of sound are small.
+constexpr guint64 kAudioQueueTime = 3 * GST_SECOND;
+constexpr guint kMinAudioQueueBytes = 256 * 1024;
+
+// How often a hand-off that waits looks whether the muxer has stalled.
+constexpr std::chrono::milliseconds kStallCheckPeriod{250};
 
 // The PCM a DV file carries beside the video: 16-bit stereo at one of DV's rates.
 constexpr const char* kDvAudioCaps = "audio/x-raw, format=(string)S16LE, rate=(int){ 48000, 44100, 32000 }, "
@@ -188,11 +203,34 @@ void AviWriter::ConnectVideoEncoder(GstElement* from, GstElement* encoder)
     linker_->Connect(filter, encoder);
 }
 
-GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint64 maxTime)
+GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint maxBytes, guint64 maxTime)
 {
     GstElement* queue = linker_->Create("queue", name);
-    g_object_set(queue, "max-size-buffers", maxBuffers, "max-size-bytes", 0u, "max-size-time", maxTime, nullptr);
+    g_object_set(queue, "max-size-buffers", maxBuffers, "max-size-bytes", maxBytes, "max-size-time", maxTime, nullptr);
     return queue;
+}
+
+// The first output pad of an element (an encoder's "src", whatever its name).
+GstPtr<GstPad> AviWriter::OutputPad(GstElement* element)
+{
+    GstPtr<GstPad> pad = adopt(gst_element_get_static_pad(element, "src"));
+    if (pad)
+        return pad;
+    GstPtr<GstIterator> pads = adopt(gst_element_iterate_src_pads(element));
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(pads.get(), &item) == GST_ITERATOR_OK)
+        pad = GstPtr<GstPad>(GST_PAD(g_value_dup_object(&item)));
+    g_value_unset(&item);
+    return pad;
+}
+
+void AviWriter::StampVideo(GstElement* element)
+{
+    GstPtr<GstPad> pad = OutputPad(element);
+    if (!pad)
+        ThrowOpenFailed("no output to stamp on " + std::string(GST_ELEMENT_NAME(element)));
+    const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
+    videoStamper_.emplace(pad.get(), MuxInputStamper::Kind::Video, rate.numerator, rate.denominator);
 }
 
 void AviWriter::OpenFile(const std::string& path)
@@ -215,9 +253,13 @@ void AviWriter::OpenFile(const std::string& path)
     // A queue right behind the proxy decouples the engine from the rest: an encoder runs
     // on the queue's thread, beside the engine. Without an encoder it is the muxer's queue.
     const bool compress = !videoCodecName_.empty() && videoCodecName_ != LoadStringResource(IDS_UNCOMPRESSED);
-    GstElement* videoQueue = compress ? CreateQueue("VideoQueue", kEncoderQueueFrames, 0)
-                                      : CreateQueue("VideoQueue", 0, kMuxQueueTime);
+    const guint frameBytes = DibImageSize(frameWidth_, frameHeight_, bitCount_);
+    GstElement* videoQueue =
+        compress ? CreateQueue("VideoQueue", kEncoderQueueFrames, kEncoderQueueFrames * frameBytes, kMuxQueueTime)
+                 : CreateQueue("VideoQueue", 0, std::max(kMinMuxQueueBytes, kRawMuxQueueFrames * frameBytes),
+                               kMuxQueueTime);
     linker_->Connect(videoSource_.get(), videoQueue);
+    muxVideoQueue_ = videoQueue;
     GstPtr<GstElement> compressor;
     if (compress) {
         compressor = FindVideoCompressor(videoCodecName_);
@@ -236,13 +278,19 @@ void AviWriter::OpenFile(const std::string& path)
     if (compress) {
         ConnectVideoEncoder(videoQueue, compressor.get());
         dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
-        GstElement* muxQueue = CreateQueue("MuxQueue", 0, kMuxQueueTime);
+        GstElement* muxQueue =
+            CreateQueue("MuxQueue", 0, std::max(kMinMuxQueueBytes, 2 * frameBytes), kMuxQueueTime);
         linker_->Connect(compressor.get(), muxQueue);
         linker_->Connect(muxQueue, aviMux_.get());
+        muxVideoQueue_ = muxQueue;
+        StampVideo(compressor.get());
     } else {
         linker_->Connect(videoQueue, aviMux_.get());
+        StampVideo(videoSource_.get());
     }
     linker_->Connect(aviMux_.get(), fileWriter);
+    stallGuard_.emplace(aviMux_.get());
+    videoProxy_->SetWaitWatcher([this] { stallGuard_->Check(); }, kStallCheckPeriod);
 
     // Open the file now, so a path that cannot be written fails here rather than as a
     // failed run later.
@@ -260,10 +308,18 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
     audioProxy_ = GetAudioWriterProxy(audioSource_.get());
     audioProxy_->SetFrameRate(frameRate);
     audioProxy_->SetFormat(&format);
-    // Unbounded: audio is small, and it must keep flowing while the video encoder holds
-    // frames back, or the muxer (waiting for both) would stall the engine.
-    GstElement* audioQueue = CreateQueue("AudioQueue", 0, 0);
+    // It must keep flowing while a video encoder holds frames back, or the muxer
+    // (waiting for both) would stall the engine.
+    const auto queueBytes = static_cast<guint>(
+        std::min<guint64>(std::max<guint64>(kMinAudioQueueBytes, gst_util_uint64_scale(format.nAvgBytesPerSec,
+                                                                                        kAudioQueueTime, GST_SECOND)),
+                          G_MAXINT));
+    GstElement* audioQueue = CreateQueue("AudioQueue", 0, queueBytes, kAudioQueueTime);
     linker_->Connect(audioSource_.get(), audioQueue);
+    if (stallGuard_) {
+        stallGuard_->Watch(muxVideoQueue_, audioQueue);
+        audioProxy_->SetWaitWatcher([this] { stallGuard_->Check(); }, kStallCheckPeriod);
+    }
 
     if (dvOutput_) {
         GstElement* convert = linker_->Create("audioconvert", "ACM Wrapper");
@@ -275,6 +331,7 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
         linker_->Connect(convert, resample);
         linker_->Connect(resample, dvAudio);
         linker_->Connect(dvAudio, aviMux_.get());
+        StampAudio(dvAudio);
         return;
     }
 
@@ -284,9 +341,23 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
         AudioBitRateRule::Attach(compressor.get());
         linker_->Connect(audioQueue, compressor.get(), GraphLinker::MediaKind::Audio);
         linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
+        StampAudio(compressor.get());
     } else {
         linker_->Connect(audioQueue, target);
+        StampAudio(audioQueue);
     }
+}
+
+// Only audio on its way into our muxer is stamped: an encoder that writes the file
+// itself keeps its own times.
+void AviWriter::StampAudio(GstElement* lastElement)
+{
+    if (!aviMux_)
+        return;
+    GstPtr<GstPad> pad = OutputPad(lastElement);
+    if (!pad)
+        ThrowOpenFailed("no output to stamp on " + std::string(GST_ELEMENT_NAME(lastElement)));
+    audioStamper_.emplace(pad.get(), MuxInputStamper::Kind::Audio);
 }
 
 void AviWriter::StartGraph()
@@ -318,14 +389,14 @@ bool AviWriter::WriteVideo(const uint8_t* frame, HRESULT* result)
     // second video frame with no audio after the first means the audio is over: end its
     // stream, or the muxer would wait for it while the video queue fills.
     if (audioProxy_ && !audioEnded_ && videoWrites_ > audioWrites_) {
-        audioProxy_->PutSamples(nullptr);
+        audioProxy_->PutSamples(nullptr, 0);
         audioEnded_ = true;
     }
     ++videoWrites_;
     return Finish(videoProxy_->PutFrame(frame), result);
 }
 
-bool AviWriter::WriteAudio(const uint8_t* chunk, HRESULT* result)
+bool AviWriter::WriteAudio(const uint8_t* chunk, uint32_t length, HRESULT* result)
 {
     if (!chunk)
         return Finish(EndOfOutput(), result);
@@ -338,7 +409,7 @@ bool AviWriter::WriteAudio(const uint8_t* chunk, HRESULT* result)
         videoEnded_ = true;
     }
     ++audioWrites_;
-    return Finish(audioProxy_->PutSamples(chunk), result);
+    return Finish(audioProxy_->PutSamples(chunk, length), result);
 }
 
 HRESULT AviWriter::EndOfOutput()
@@ -349,7 +420,7 @@ HRESULT AviWriter::EndOfOutput()
     if (videoProxy_)
         videoProxy_->PutFrame(nullptr);
     if (audioProxy_)
-        audioProxy_->PutSamples(nullptr);
+        audioProxy_->PutSamples(nullptr, 0);
     // The muxer completes the file (index, final header) on the end of both streams;
     // the end reaches the bus once the file writer has it, or a failure does.
     if (running_)

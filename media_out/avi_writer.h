@@ -10,6 +10,8 @@
 #include "codecs/encoder_config_store.h"
 #include "media_out/audio_writer_proxy.h"
 #include "media_out/graph_linker.h"
+#include "media_out/mux_input_stamper.h"
+#include "media_out/mux_stall_guard.h"
 #include "media_out/output_writer.h"
 #include "media_out/video_writer_proxy.h"
 #include "platform/atomic_output_file.h"
@@ -48,7 +50,7 @@ public:
     // and End are WriteVideo and WriteAudio below, End their end call.
     void Open(const std::string& path, const OutputFormat& format) override;
     bool WriteVideo(const uint8_t* frame) override { return WriteVideo(frame, nullptr); }
-    bool WriteAudio(const uint8_t* chunk) override { return WriteAudio(chunk, nullptr); }
+    bool WriteAudio(const uint8_t* chunk, uint32_t length) override { return WriteAudio(chunk, length, nullptr); }
     bool End() override { return Succeeded(EndOfOutput()); }
 
     // Before OpenFile. The codec name is a friendly name, or "" or "<Uncompressed>" for
@@ -69,16 +71,16 @@ public:
     // that DV takes, whatever the name. Throws code 5.
     void AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName);
 
-    // Hands over one bottom-up RGB24 frame (or one chunk of audio of at least
-    // trunc(nAvgBytesPerSec / frameRate) bytes), blocking until it is copied. Per output
-    // frame the video comes first, then the audio; a stream that stops while the other
-    // goes on is ended at once (so the muxer does not wait for it). The first
+    // Hands over one bottom-up RGB24 frame (or one frame's chunk of audio: `length`
+    // bytes of whole sample blocks, see IAudioWriterProxy), blocking until it is copied.
+    // Per output frame the video comes first, then the audio; a stream that stops while
+    // the other goes on is ended at once (so the muxer does not wait for it). The first
     // write starts the pipeline (code 6 when it cannot start). Null ends both streams and
     // waits until the file is complete; the end call returns false when anything failed
     // along the way, including the completion of the file. A false result means the
     // writer is finished: close it.
     bool WriteVideo(const uint8_t* frame, HRESULT* result);
-    bool WriteAudio(const uint8_t* chunk, HRESULT* result);
+    bool WriteAudio(const uint8_t* chunk, uint32_t length, HRESULT* result);
 
     // Creates the encoder of that friendly name with the settings remembered for it, and
     // adds it to the pipeline under its friendly name. Throws code 5 when no listed
@@ -97,7 +99,10 @@ private:
     void ApplyVideoSettings(GstElement* encoder) const;
     bool EncoderOpens(GstElement* encoder, const GstCaps* formats) const;
     void ConnectVideoEncoder(GstElement* from, GstElement* encoder);
-    GstElement* CreateQueue(const char* name, guint maxBuffers, guint64 maxTime);  // 0: no limit
+    GstElement* CreateQueue(const char* name, guint maxBuffers, guint maxBytes, guint64 maxTime);  // 0: no limit
+    static GstPtr<GstPad> OutputPad(GstElement* element);
+    void StampVideo(GstElement* element);
+    void StampAudio(GstElement* lastElement);
     void StartGraph();
     HRESULT EndOfOutput();
     bool Finish(HRESULT hr, HRESULT* result) const;
@@ -123,6 +128,11 @@ private:
     GstPtr<GstElement> sinkCompressor_;  // a video encoder that writes the file itself
     bool dvOutput_ = false;              // the video encoder makes DV
     std::optional<AtomicOutputFile> outputFile_;  // from OpenFile; released after the pipeline
+    GstElement* muxVideoQueue_ = nullptr;         // the video's last queue before the muxer; the bin holds it
+    // Probes on the pipeline's pads: released before it.
+    std::optional<MuxInputStamper> videoStamper_;
+    std::optional<MuxInputStamper> audioStamper_;
+    std::optional<MuxStallGuard> stallGuard_;
 
     // Engine thread only.
     bool running_ = false;

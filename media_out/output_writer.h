@@ -12,7 +12,8 @@
 namespace klova {
 
 // What the engine hands a writer: frames of the output size at the output rate and,
-// with audio, one chunk of trunc(nAvgBytesPerSec / frameRate) bytes of this PCM per frame.
+// with audio, one chunk of this PCM per frame: whole sample blocks, the frame's exact
+// share of the byte rate to within a block (the length travels with each chunk).
 struct OutputFormat {
     int32_t width = 0;  // pixels
     int32_t height = 0;
@@ -28,11 +29,12 @@ public:
     // write. Throws CMyException when the file or its streams cannot be set up.
     virtual void Open(const std::string& path, const OutputFormat& format) = 0;
 
-    // One bottom-up RGB24 frame of the output size, then that frame's audio chunk (files
-    // with audio only). Each blocks until the data is taken and returns false when the
-    // write failed; the writer is then finished and only End is left. Never null.
+    // One bottom-up RGB24 frame of the output size, then that frame's audio chunk of
+    // `length` bytes, possibly none (files with audio only). Each blocks until the data
+    // is taken and returns false when the write failed; the writer is then finished and
+    // only End is left. Never null.
     virtual bool WriteVideo(const uint8_t* frame) = 0;
-    virtual bool WriteAudio(const uint8_t* chunk) = 0;
+    virtual bool WriteAudio(const uint8_t* chunk, uint32_t length) = 0;
 
     // Ends both streams, completes the file and gives it its final name (replacing a
     // file of that name). True when the file is complete: nothing failed along the way

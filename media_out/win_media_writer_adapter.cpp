@@ -11,17 +11,12 @@
 namespace klova {
 namespace {
 
-using GetTokenCall = int32_t (IWinMediaWriter::*)(uint32_t*);
-using WriteCall = int32_t (IWinMediaWriter::*)(uint32_t, const uint8_t*);
-
-// One write to a stream, addressed by the token the library gives for it.
-bool WriteStream(IWinMediaWriter* writer, GetTokenCall getToken, WriteCall write, const uint8_t* data)
+// The token the library gives for a stream, passed back with each write.
+uint32_t Token(IWinMediaWriter* writer, int32_t (IWinMediaWriter::*getToken)(uint32_t*))
 {
-    if (!writer)
-        return false;
     uint32_t token = 0;
     (writer->*getToken)(&token);
-    return Succeeded((writer->*write)(token, data));
+    return token;
 }
 
 }  // namespace
@@ -53,12 +48,13 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
 
 bool WinMediaWriterAdapter::WriteVideo(const uint8_t* frame)
 {
-    return WriteStream(writer_.get(), &IWinMediaWriter::GetVideoToken, &IWinMediaWriter::WriteVideo, frame);
+    return writer_ && Succeeded(writer_->WriteVideo(Token(writer_.get(), &IWinMediaWriter::GetVideoToken), frame));
 }
 
-bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk)
+bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk, uint32_t length)
 {
-    return WriteStream(writer_.get(), &IWinMediaWriter::GetAudioToken, &IWinMediaWriter::WriteAudio, chunk);
+    return writer_ &&
+           Succeeded(writer_->WriteAudio(Token(writer_.get(), &IWinMediaWriter::GetAudioToken), chunk, length));
 }
 
 bool WinMediaWriterAdapter::End()
@@ -66,7 +62,7 @@ bool WinMediaWriterAdapter::End()
     if (!writer_)
         return completed_;
     const bool videoEnded = Succeeded(writer_->WriteVideo(0, nullptr));
-    const bool audioEnded = Succeeded(writer_->WriteAudio(0, nullptr));
+    const bool audioEnded = Succeeded(writer_->WriteAudio(0, nullptr, 0));
     completed_ = videoEnded && audioEnded;
     // The library completes the file when the last reference goes.
     writer_.reset();

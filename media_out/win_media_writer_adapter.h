@@ -28,7 +28,7 @@ public:
 
     void Open(const std::string& path, const OutputFormat& format) override;
     bool WriteVideo(const uint8_t* frame) override;
-    bool WriteAudio(const uint8_t* chunk) override;
+    bool WriteAudio(const uint8_t* chunk, uint32_t length) override;
     bool End() override;
 
 private:

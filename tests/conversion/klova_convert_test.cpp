@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <set>
@@ -226,8 +227,15 @@ TEST_F(KlovaConvert, AnInterruptStopsCleanlyWithACompleteFile)
                 "VideoCodec=<Uncompressed>", static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    // Let it write for a while, then interrupt.
-    for (int i = 0; i < 200 && test::FileSize(output) < 2'000'000; ++i)
+    // Let it write for a while (under the file's temporary name), then interrupt.
+    const auto written = [&] {
+        long long size = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+            if (entry.path().filename().string().rfind(".out.avi.", 0) == 0)
+                size = test::FileSize(entry.path().string());
+        return size;
+    };
+    for (int i = 0; i < 200 && written() < 2'000'000; ++i)
         ::usleep(50'000);
     ::kill(child, SIGINT);
     int status = 0;

@@ -70,7 +70,7 @@ TEST_P(OutputWriterTest, WritesTheFileItWasOpenedForAndEndsIt)
     for (int i = 0; i < 25; ++i) {
         ASSERT_TRUE(writer->WriteVideo(test::MakeFrame(160, 120, i).data())) << "frame " << i;
         if (format.audio)
-            ASSERT_TRUE(writer->WriteAudio(chunk.data())) << "chunk " << i;
+            ASSERT_TRUE(writer->WriteAudio(chunk.data(), static_cast<uint32_t>(chunk.size()))) << "chunk " << i;
     }
     EXPECT_TRUE(writer->End());
     EXPECT_TRUE(writer->End());
@@ -114,7 +114,7 @@ TEST_P(OutputWriterTest, TheFileTakesItsNameOnlyWhenComplete)
         for (int i = 0; i < 5; ++i) {
             ASSERT_TRUE(writer.WriteVideo(test::MakeFrame(160, 120, i).data()));
             if (format.audio) {
-                ASSERT_TRUE(writer.WriteAudio(chunk.data()));
+                ASSERT_TRUE(writer.WriteAudio(chunk.data(), static_cast<uint32_t>(chunk.size())));
             }
         }
     };
