@@ -15,6 +15,7 @@
 #include <gst/gst.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -24,9 +25,22 @@
 namespace klova {
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by SIGINT and SIGTERM; the engine's waits look at it too.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void OnStopSignal(int) { stopRequested = 1; }
+extern "C" void OnStopSignal(int) { stopRequested.store(true); }
+
+// Installed before anything else runs, GStreamer's threads included, so a signal in the
+// first moment is a stop (exit 130) like any other.
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 class HeadlessHost : public ConversionHost {
 public:
@@ -87,10 +101,11 @@ int Convert(ConversionSettings& settings)
     HeadlessHost host(library);
     int status = 0;
     {
-        ConversionJob job(settings, EngineServices{encoderConfigs, library}, host);
+        ConversionJob job(settings, EngineServices{encoderConfigs, library, &stopRequested}, host);
         StatisticsPrinter printer;
         try {
-            job.StartConversion();
+            if (!stopRequested)
+                job.StartConversion();
             while (!stopRequested && job.Step())
                 printer.Print(job.StatisticsText(), false);
             printer.Print(job.StatisticsText(), true);
@@ -102,8 +117,13 @@ int Convert(ConversionSettings& settings)
                 job.StopConversion();
             } catch (...) {
             }
-            std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
-            status = 1;
+            // A stop that cut the opening of the input short is a stop, not a failure.
+            if (stopRequested) {
+                status = 130;
+            } else {
+                std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
+                status = 1;
+            }
         }
     }
     encoderConfigs.Clear();
@@ -116,6 +136,7 @@ int Convert(ConversionSettings& settings)
 int main(int argc, char** argv)
 {
     using namespace klova;
+    InstallStopHandlers();
     ConversionSettings settings;
     try {
         const CommandLine commandLine = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -136,12 +157,6 @@ int main(int argc, char** argv)
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
         return 1;
     }
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-
     const int status = Convert(settings);
     gst_deinit();
     return status;

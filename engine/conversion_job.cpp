@@ -35,6 +35,11 @@ double RequestedFrameRate(const ConversionSettings& settings)
     return rate;
 }
 
+// Work done in one step at most, so that a stop (the window's button, a signal) is
+// honoured within a fraction of a second however long the audio-only tail or however
+// low the output rate.
+constexpr uint32_t kStepBudgetMs = 200;
+
 }  // namespace
 
 ConversionJob::ConversionJob(ConversionSettings& settings, EngineServices services, ConversionHost& host)
@@ -48,7 +53,8 @@ void ConversionJob::StartConversion()
 {
     StopConversion();
     failed_ = true;  // until the set-up is complete
-    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary);
+    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary,
+                                                   services_.stopRequested);
     session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
 
     const SourceVideo sourceVideo = session_->GetSourceVideo();
@@ -63,6 +69,8 @@ void ConversionJob::StartConversion()
     SetUpAudioOutput(sourceAudio);
 
     splitMode_ = settings_.SceneDetection;
+    lastFrame_ = nullptr;
+    sceneChanged_ = false;
     outputTime_ = 0;
     sourceTime_ = 0;
     framesRead_ = 0;
@@ -156,50 +164,53 @@ bool ConversionJob::RunStep()
 {
     if (!session_)
         return false;
-    bool sceneChanged = false;
-    uint8_t* lastFrame = nullptr;
+    // A step ends once it has used its time (after some progress), so a stop is seen
+    // soon whatever the rates: the next step goes on where this one left off.
+    const uint32_t stepStart = TickCountMs();
+    const auto overBudget = [stepStart] { return TickCountMs() - stepStart >= kStepBudgetMs; };
 
     // Read the source frames that fall into this output frame; only the last is kept.
     if (sourceTime_ <= outputTime_) {
         do {
             if (!session_->HasVideoReader())
                 break;
-            lastFrame = session_->ReadVideoFrame(&sourceTime_);
+            lastFrame_ = session_->ReadVideoFrame(&sourceTime_);
             // A file whose video ends before its first frame (a demuxer that fails at
             // once) has nothing to convert: that is a failure, not an empty success.
-            if (!lastFrame && framesRead_ == 0 && splitMode_ != kSplitProject)
+            if (!lastFrame_ && framesRead_ == 0 && splitMode_ != kSplitProject)
                 throw CMyException(ErrorCode::InputOpenFailed, "no video frame could be read from the input");
-            if (!sceneChanged && lastFrame)
-                sceneChanged = sceneDetector_->DetectSceneChange(lastFrame, framesRead_, clipIndex_);
+            if (!sceneChanged_ && lastFrame_)
+                sceneChanged_ = sceneDetector_->DetectSceneChange(lastFrame_, framesRead_, clipIndex_);
             ++framesRead_;
-        } while (sourceTime_ <= outputTime_);
-    }
-
-    if (lastFrame) {
-        lastFrame = scaler_->ConvertFrame(lastFrame, frameBuffer_.data());
-        // The frame is the reader's buffer or our own; either stays ours until the next
-        // read, and the preview may draw the scene values line into it.
-        if (settings_.WantPreview)
-            host_.ShowPreview(lastFrame, sceneDetector_->statusLine());
+        } while (sourceTime_ <= outputTime_ && !overBudget());
+        if (lastFrame_ && sourceTime_ > outputTime_) {
+            lastFrame_ = scaler_->ConvertFrame(lastFrame_, frameBuffer_.data());
+            // The frame is the reader's buffer or our own; either stays ours until the
+            // next read, and the preview may draw the scene values line into it.
+            if (settings_.WantPreview)
+                host_.ShowPreview(lastFrame_, sceneDetector_->statusLine());
+        }
     }
 
     // Write the output frames that fall into this source frame, each with its audio.
-    for (;;) {
+    for (bool first = true;; first = false) {
         const bool audioExhausted = !session_->HasAudioReader() && session_->carryLength() == 0;
         if (sourceTime_ <= outputTime_ && (session_->HasVideoReader() || audioExhausted))
             break;
-        if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged)
+        if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged_)
+            break;
+        if (!first && overBudget())
             break;
         uint32_t chunkLength = 0;
         const uint8_t* chunk = session_->ReadAudioChunk(&chunkLength);
         uint32_t audioLength = 0;
         const uint8_t* audio =
             audioConverter_ ? audioConverter_->ConvertAudio(chunk, chunkLength, &audioLength) : nullptr;
-        if (sceneChanged) {
-            sceneChanged = false;
+        if (sceneChanged_) {
+            sceneChanged_ = false;
             StartClip();
         }
-        session_->WriteFrame(lastFrame, audio, audioLength, splitMode_ == kSplitProject, &outputTime_);
+        session_->WriteFrame(lastFrame_, audio, audioLength, splitMode_ == kSplitProject, &outputTime_);
     }
 
     elapsedMs_ = TickCountMs() - startTick_;
@@ -233,6 +244,7 @@ void ConversionJob::ReleaseJob() noexcept
     frameBuffer_.shrink_to_fit();
     audioConverter_.reset();
     scaler_.reset();
+    lastFrame_ = nullptr;
     if (session_ && failed_)
         session_->DiscardWriter();
     session_.reset();

@@ -40,8 +40,8 @@ double StandardFrameRate(double measured)
 }  // namespace
 
 ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
-                                     const WinMediaLibrary* winMediaLibrary)
-    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary)
+                                     const WinMediaLibrary* winMediaLibrary, const std::atomic<bool>* stopRequested)
+    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary), stopRequested_(stopRequested)
 {
 }
 
@@ -58,7 +58,7 @@ ConversionSession::~ConversionSession()
 
 void ConversionSession::OpenInput(const std::string& path, double requestedRate)
 {
-    videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
+    videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true, stopRequested_);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
     videoReader_->GetProperty(PropDuration, &sourceDuration_);
@@ -72,7 +72,7 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     outputFrameDuration_ = FrameDuration(outputFrameRate_);
 
     try {
-        audioReader_ = std::make_unique<InputReader>(path, AudioRequestType, true);
+        audioReader_ = std::make_unique<InputReader>(path, AudioRequestType, true, stopRequested_);
     } catch (const CMyException&) {
         audioReader_.reset();  // no usable sound: the conversion goes on without audio
     }

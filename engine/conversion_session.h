@@ -8,6 +8,7 @@
 #include "engine/audio_chunk_schedule.h"
 #include "platform/media_types.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,10 +35,12 @@ struct SourceAudio {
 
 class ConversionSession {
 public:
-    // Both borrowed. winMediaLibrary: the process's binding to the Windows Media writer
+    // All borrowed. winMediaLibrary: the process's binding to the Windows Media writer
     // library; null, or a library that did not load, only makes CreateWriter fail for
-    // WMV output.
-    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary);
+    // WMV output. stopRequested: handed to the input readers (see InputReader); null
+    // for none.
+    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary,
+                      const std::atomic<bool>* stopRequested = nullptr);
     ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
     ConversionSession& operator=(const ConversionSession&) = delete;
@@ -101,6 +104,7 @@ private:
 
     const EncoderConfigStore& encoderConfigs_;
     const WinMediaLibrary* winMediaLibrary_;
+    const std::atomic<bool>* stopRequested_;
 
     std::string audioCodecName_;
     int32_t outputWidth_ = 0;

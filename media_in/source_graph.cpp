@@ -3,6 +3,7 @@
 #include "media_in/media_type_caps.h"
 #include "platform/callback_guard.h"
 
+#include <chrono>
 #include <cstring>
 
 GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
@@ -11,6 +12,9 @@ GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
 namespace klova {
 
 namespace {
+
+// How often a wait for the first sample looks at the stop request.
+constexpr std::chrono::milliseconds kStopPollPeriod{100};
 
 // decodebin's autoplug-select answers (GstAutoplugSelectResult).
 constexpr int kAutoplugTry = 0;
@@ -132,14 +136,23 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     return S_OK;
 }
 
-HRESULT SourceGraph::Preroll()
+HRESULT SourceGraph::Preroll(const std::atomic<bool>* stopRequested)
 {
     const GstStateChangeReturn change = gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_FAILURE)
         return E_FAIL;
     std::unique_lock lock(mutex_);
-    if (change == GST_STATE_CHANGE_ASYNC)
-        changed_.wait(lock, [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); });
+    const auto settled = [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); };
+    if (change == GST_STATE_CHANGE_ASYNC) {
+        // A stop request is set by a signal handler, which cannot notify: look at it now
+        // and then.
+        while (!changed_.wait_for(lock, kStopPollPeriod, settled)) {
+            if (stopRequested && stopRequested->load()) {
+                GST_INFO("stopped while prerolling");
+                return E_ABORT;
+            }
+        }
+    }
     if (failed_ || !linked_) {
         GST_INFO("no stream of the requested kind could be prerolled");
         return E_FAIL;

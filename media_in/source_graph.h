@@ -9,6 +9,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -29,8 +30,9 @@ public:
     HRESULT Build(const std::string& fileName);
 
     // Pauses the pipeline and waits until the sink has its first sample (or the end),
-    // or the pipeline failed, or the file turned out to have no stream of the kind.
-    HRESULT Preroll();
+    // or the pipeline failed, or the file turned out to have no stream of the kind, or
+    // stopRequested (null: none) was set.
+    HRESULT Preroll(const std::atomic<bool>* stopRequested = nullptr);
 
     HRESULT Run();
 

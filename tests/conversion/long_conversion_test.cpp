@@ -1,6 +1,7 @@
 // Feature-length conversions through klova-convert (label "slow"): the sound stays within
 // a frame of the pictures and at its pitch for hours, at kept and custom audio rates,
 // and a long AVI conversion never stalls.
+#include "tests/conversion/looped_tone_video.h"
 #include "tests/support/test_names.h"
 #include "tests/support/test_support.h"
 
@@ -21,7 +22,7 @@ test::CommandResult Convert(const std::vector<std::string>& settings)
     return test::RunCommand(command);
 }
 
-// Seventy minutes of 16 x 16 MJPEG with 44.1 kHz stereo PCM, default settings and
+// Seventy minutes of 16 x 16 MJPEG at 29.97 fps with 44.1 kHz stereo PCM, default settings and
 // uncompressed output: the conversion stalled for good at 58 min 26 s of output (the
 // kept sound drifted 0.015 % behind the frames) and ignored SIGTERM; it now runs to the
 // end with the sound in step.
@@ -29,16 +30,15 @@ TEST(LongConversion, SeventyMinutesWithKeptCdSoundRunToTheEnd)
 {
     test::TempDir dir;
     const std::string input = dir.File("in.avi");
-    test::Ffmpeg("-f lavfi -i testsrc=size=16x16:rate=30000/1001:duration=4200 "
-                 "-f lavfi -i sine=frequency=1000:sample_rate=44100:duration=4200 "
-                 "-c:v mjpeg -c:a pcm_s16le -ac 2 " + test::ShellQuote(input));
+    test::MakeLoopedToneVideo(input, {.copies = 70});
+    const double inputSeconds = 70 * test::kLoopPieceSeconds;
     const std::string output = dir.File("out.avi");
     const test::CommandResult result =
         Convert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const double frameSeconds = 1001.0 / 30000.0;
     const double videoSeconds = std::stod(test::ProbeStream(output, "video").at("nb_frames")) * frameSeconds;
-    EXPECT_NEAR(videoSeconds, 4200.0, frameSeconds);
+    EXPECT_NEAR(videoSeconds, inputSeconds, frameSeconds);
     EXPECT_NEAR(test::DecodedAudioSeconds(output), videoSeconds, frameSeconds);
 }
 
@@ -61,9 +61,8 @@ TEST_P(LongConversionFilm, KeepsTheSoundWithinAFrameForTwoHours)
     const FilmCase& c = GetParam();
     test::TempDir dir;
     const std::string input = dir.File("in.avi");
-    test::Ffmpeg(std::string("-f lavfi -i testsrc=size=16x16:rate=") + c.rate +
-                 ":duration=7200 -f lavfi -i sine=frequency=1000:sample_rate=8000:duration=7200 "
-                 "-c:v mjpeg -c:a pcm_u8 -ac 1 " + test::ShellQuote(input));
+    test::MakeLoopedToneVideo(input, {.rate = c.rate, .copies = 120, .sampleRate = 8000, .audio = "-c:a pcm_u8 -ac 1"});
+    const double inputSeconds = 120 * test::kLoopPieceSeconds;  // two hours and seven seconds
     const std::string output = dir.File("out.avi");
     std::vector<std::string> settings{"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"};
     settings.insert(settings.end(), c.audioSettings.begin(), c.audioSettings.end());
@@ -72,10 +71,10 @@ TEST_P(LongConversionFilm, KeepsTheSoundWithinAFrameForTwoHours)
 
     const double frameSeconds = 1.0 / c.framesPerSecond;
     const double videoSeconds = std::stod(test::ProbeStream(output, "video").at("nb_frames")) * frameSeconds;
-    EXPECT_NEAR(videoSeconds, 7200.0, frameSeconds);
+    EXPECT_NEAR(videoSeconds, inputSeconds, frameSeconds);
     EXPECT_EQ(test::ProbeStream(output, "audio").at("sample_rate"), c.sampleRate);
     EXPECT_NEAR(test::DecodedAudioSeconds(output), videoSeconds, frameSeconds);
-    EXPECT_NEAR(test::ToneFrequency(output, 7190.0, 5.0), 1000.0, 0.5);
+    EXPECT_NEAR(test::ToneFrequency(output, inputSeconds - 10.0, 5.0), 1000.0, 0.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(
