@@ -113,6 +113,7 @@ int Convert(ConversionSettings& settings)
             status = stopRequested ? 130 : 0;
         } catch (...) {
             const std::optional<std::string> text = FailureText(std::current_exception());
+            const std::optional<std::string> reason = FailureReason(std::current_exception());
             try {
                 job.StopConversion();
             } catch (...) {
@@ -121,7 +122,10 @@ int Convert(ConversionSettings& settings)
             if (stopRequested) {
                 status = 130;
             } else {
+                // The message, then the technical reason on a line of its own.
                 std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
+                if (reason)
+                    std::cerr << *reason << '\n';
                 status = 1;
             }
         }

@@ -8,6 +8,7 @@
 #include "engine/project_file.h"
 #include "engine/scene_detector.h"
 #include "engine/statistics_text.h"
+#include "media_out/win_media_profiles.h"
 #include "platform/errors.h"
 #include "platform/frame_rate_fraction.h"
 #include "platform/same_file.h"
@@ -121,11 +122,33 @@ void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
     const bool custom = settings_.KeepSettings == 0 && settings_.KeepSound == 0;
     const WAVEFORMATEX outputFormat = custom ? MakeOutputAudioFormat(settings_) : source.format;
     if (source.chunkSize > 0) {
+        // The custom values are indexes into the lists the audio dialog offers.
+        if (custom && (settings_.SampleRate < 0 || settings_.SampleRate > 4 || settings_.Channels < 0 ||
+                       settings_.Channels > 1 || settings_.Bits < 0 || settings_.Bits > 1))
+            throw CMyException(ErrorCode::InvalidAudioFormat,
+                               "custom audio SampleRate " + std::to_string(settings_.SampleRate) + " (0 to 4), Channels " +
+                                   std::to_string(settings_.Channels) + " (0 or 1), Bits " +
+                                   std::to_string(settings_.Bits) + " (0 or 1)");
         if (outputFormat.nSamplesPerSec == 0 || outputFormat.nChannels == 0 || outputFormat.nBlockAlign == 0)
-            throw CMyException(ErrorCode::InvalidOutputFormat, "custom audio format");
+            throw CMyException(ErrorCode::InvalidAudioFormat, "output audio format without rate, channels or blocks");
         audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate());
     }
     session_->SetAudioOutput(outputFormat, settings_.AudioCodec);
+}
+
+// Why a Windows Media file cannot be written without a profile, with the choices.
+std::string ConversionJob::NoProfileReason() const
+{
+    if (!services_.winMediaLibrary || !services_.winMediaLibrary->IsAvailable())
+        return "the Windows Media writer library (libasfout.so) is not available";
+    std::string reason = "a Windows Media profile must be chosen: MediaProfile \"" + settings_.MediaProfile +
+                         "\" names neither a built-in profile nor a readable .prx file; the built-in profiles are";
+    const char* separator = " ";
+    for (const std::string& name : FillProfileList(*services_.winMediaLibrary)) {
+        reason += separator + ("\"" + name + "\"");
+        separator = ", ";
+    }
+    return reason;
 }
 
 void ConversionJob::StartClip()
@@ -139,6 +162,8 @@ void ConversionJob::StartClip()
         // The input is never an output, whatever the name it is reached by.
         if (IsSameFile(settings_.SrcFileName, name))
             throw CMyException(ErrorCode::OutputOpenFailed, "the output file " + name + " is the input file");
+        if (GetOutputExtension(settings_) == ".wmv" && !profileText_)
+            throw CMyException(ErrorCode::WindowsMediaFailed, NoProfileReason());
         session_->CreateWriter(name, GetOutputExtension(settings_), profileText_ ? &*profileText_ : nullptr);
         break;
     }

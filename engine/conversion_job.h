@@ -83,6 +83,7 @@ private:
     void SetUpVideoOutput();
     void SetUpAudioOutput(const SourceAudio& source);
     void StartClip();
+    std::string NoProfileReason() const;
     bool RunStep();
     void ReleaseJob() noexcept;
 

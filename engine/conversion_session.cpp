@@ -236,19 +236,26 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, u
         return;
     }
     if (hadWriter) {
+        const std::string detail = writer_ ? writer_->FailureDetail() : std::string();
         DiscardWriter();
-        throw CMyException(ErrorCode::OutputWriteFailed, "a write to the output file failed");
+        throw CMyException(ErrorCode::OutputWriteFailed,
+                           "a write to the output file failed" + (detail.empty() ? "" : ": " + detail));
     }
 }
 
 void ConversionSession::CloseWriter(bool reportFailure)
 {
     bool completed = true;
+    std::string detail;
     // The writer is let go of whatever End does, before a failure is reported.
-    if (const std::unique_ptr<OutputWriter> writer = std::move(writer_))
+    if (const std::unique_ptr<OutputWriter> writer = std::move(writer_)) {
         completed = writer->End();
+        if (!completed)
+            detail = writer->FailureDetail();
+    }
     if (reportFailure && !completed)
-        throw CMyException(ErrorCode::OutputWriteFailed, "the output file could not be completed");
+        throw CMyException(ErrorCode::OutputWriteFailed,
+                           "the output file could not be completed" + (detail.empty() ? "" : ": " + detail));
 }
 
 void ConversionSession::DiscardWriter()

@@ -185,8 +185,14 @@ void InputReader::GetProperty(int32_t index, void* value) const
 
 void InputReader::CheckResult(HRESULT hr)
 {
-    if (Failed(hr))
-        throw CMyException(ErrorCode::InputOpenFailed, "cannot open input file " + fileName_);
+    if (!Failed(hr))
+        return;
+    std::string detail = "cannot open input file " + fileName_;
+    if (hr == E_ABORT)
+        detail += ": stopped while opening";
+    else if (const std::string error = graph_ ? graph_->FirstError() : std::string(); !error.empty())
+        detail += ": " + error;
+    throw CMyException(ErrorCode::InputOpenFailed, detail);
 }
 
 }  // namespace klova

@@ -182,6 +182,12 @@ bool SourceGraph::QueryDuration(GstFormat format, int64_t* value) const
     return true;
 }
 
+std::string SourceGraph::FirstError() const
+{
+    std::lock_guard lock(mutex_);
+    return firstError_;
+}
+
 void SourceGraph::Fail()
 {
     {
@@ -269,6 +275,12 @@ GstBusSyncReply SourceGraph::OnBusMessage(GstMessage* message)
         GstPtr<gchar> debug(rawDebug);
         GST_WARNING("pipeline error from %s: %s (%s)", GST_OBJECT_NAME(GST_MESSAGE_SRC(message)),
                     error ? error->message : "", debug ? debug.get() : "");
+        {
+            std::lock_guard lock(mutex_);
+            if (firstError_.empty())
+                firstError_ = std::string(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))) + ": " +
+                              (error ? error->message : "error");
+        }
         // Before the first sample this fails the open; after it, it ends the stream.
         Fail();
         control_.AbortStream();

@@ -42,6 +42,9 @@ public:
     // Duration of the reader's stream as the sink's upstream reports it.
     bool QueryDuration(GstFormat format, int64_t* value) const;
 
+    // The first error the pipeline reported ("element: message"), or empty. Any thread.
+    std::string FirstError() const;
+
 private:
     // Called on streaming threads.
     void OnPadAdded(GstPad* pad);
@@ -66,8 +69,9 @@ private:
     GstPtr<GstElement> converterInput_;  // first element after decodebin
     GstPtr<GstBus> bus_;
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
+    std::string firstError_;
     bool linked_ = false;       // the stream of the kind reached the converter
     bool noMorePads_ = false;
     bool prerolled_ = false;

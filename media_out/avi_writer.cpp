@@ -442,6 +442,8 @@ HRESULT AviWriter::EndOfOutput()
         if (Succeeded(endResult_) && wroteData) {
             if (!outputFile_->Commit()) {
                 GST_WARNING("cannot rename the finished file to %s", outputFile_->finalPath().c_str());
+                std::lock_guard guard(busLock_);
+                graphError_ = "cannot give the finished file its name " + outputFile_->finalPath();
                 endResult_ = E_FAIL;
             }
         } else {
@@ -449,6 +451,16 @@ HRESULT AviWriter::EndOfOutput()
         }
     }
     return endResult_;
+}
+
+std::string AviWriter::FailureDetail() const
+{
+    std::lock_guard guard(busLock_);
+    if (!graphError_.empty())
+        return graphError_;
+    if (Failed(graphResult_) || (ended_ && Failed(endResult_)))
+        return "the AVI file could not be completed";
+    return {};
 }
 
 GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer self) noexcept
@@ -465,8 +477,11 @@ GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer s
                     debug ? debug : "");
         {
             std::lock_guard guard(writer->busLock_);
-            if (writer->graphResult_ >= 0)
+            if (writer->graphResult_ >= 0) {
                 writer->graphResult_ = E_FAIL;
+                writer->graphError_ = std::string(GST_MESSAGE_SRC_NAME(message)) + ": " +
+                                      (error ? error->message : "error") + (debug ? std::string(" (") + debug + ")" : "");
+            }
         }
         writer->finished_.Set();
         // Passed on, so the proxies' sync-message watch wakes a waiting engine call.

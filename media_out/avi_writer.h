@@ -52,6 +52,7 @@ public:
     bool WriteVideo(const uint8_t* frame) override { return WriteVideo(frame, nullptr); }
     bool WriteAudio(const uint8_t* chunk, uint32_t length) override { return WriteAudio(chunk, length, nullptr); }
     bool End() override { return Succeeded(EndOfOutput()); }
+    std::string FailureDetail() const override;
 
     // Before OpenFile. The codec name is a friendly name, or "" or "<Uncompressed>" for
     // no encoder. Of the options, dwQuality (0..10000) and dwKeyFrameEvery (with
@@ -144,8 +145,9 @@ private:
     bool videoEnded_ = false;  // ended early: the video ran out before the sound
 
     // Set from the bus handler, on whichever thread posts.
-    std::mutex busLock_;
+    mutable std::mutex busLock_;
     HRESULT graphResult_ = S_OK;  // first failure the pipeline reported
+    std::string graphError_;      // its text
     SyncEvent finished_{SyncEvent::Reset::Manual};  // end of stream reached, or a failure
 };
 

@@ -42,6 +42,10 @@ public:
     // answer. A writer destroyed without End removes its file: the output of a failed
     // run never appears, and an existing file of that name stays as it was.
     virtual bool End() = 0;
+
+    // Why a write or the end failed, in technical terms (the pipeline's error); empty
+    // when nothing failed or nothing more is known.
+    virtual std::string FailureDetail() const { return {}; }
 };
 
 }  // namespace klova

@@ -48,13 +48,28 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
 
 bool WinMediaWriterAdapter::WriteVideo(const uint8_t* frame)
 {
-    return writer_ && Succeeded(writer_->WriteVideo(Token(writer_.get(), &IWinMediaWriter::GetVideoToken), frame));
+    const bool ok =
+        writer_ && Succeeded(writer_->WriteVideo(Token(writer_.get(), &IWinMediaWriter::GetVideoToken), frame));
+    failed_ = failed_ || !ok;
+    return ok;
 }
 
 bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk, uint32_t length)
 {
-    return writer_ &&
-           Succeeded(writer_->WriteAudio(Token(writer_.get(), &IWinMediaWriter::GetAudioToken), chunk, length));
+    const bool ok = writer_ && Succeeded(writer_->WriteAudio(Token(writer_.get(), &IWinMediaWriter::GetAudioToken),
+                                                             chunk, length));
+    failed_ = failed_ || !ok;
+    return ok;
+}
+
+std::string WinMediaWriterAdapter::FailureDetail() const
+{
+    // The library logs its own reasons (FFmpeg's log); here only which step failed.
+    if (failed_)
+        return "the Windows Media writer refused a frame";
+    if (outputFile_ && !completed_ && !writer_)
+        return "the Windows Media file could not be completed";
+    return {};
 }
 
 bool WinMediaWriterAdapter::End()

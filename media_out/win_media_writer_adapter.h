@@ -30,6 +30,7 @@ public:
     bool WriteVideo(const uint8_t* frame) override;
     bool WriteAudio(const uint8_t* chunk, uint32_t length) override;
     bool End() override;
+    std::string FailureDetail() const override;
 
 private:
     const WinMediaLibrary* library_;
@@ -37,6 +38,7 @@ private:
     std::optional<AtomicOutputFile> outputFile_;  // from Open; outlives the writer
     WinMediaWriterPtr writer_;                    // from Open until End
     bool completed_ = false;    // End's answer
+    bool failed_ = false;       // a write or the end failed
 };
 
 }  // namespace klova

@@ -38,6 +38,7 @@ constexpr std::pair<uint32_t, const char*> kStrings[] = {
     {IDS_PROJECT_ENTRY_FORMAT, "Make Montra 3.0 project (%s)"},
     {IDS_CANNOT_WRITE_PROJECT, "Cannot write Montra project file"},
     {IDS_WEB_ADDRESS, "https://klova-video.example.org/"},
+    {IDS_INVALID_AUDIO_FORMAT, "Invalid output audio format."},
 };
 
 constexpr std::array<const char*, 2> kOutputTypes = {

@@ -37,6 +37,7 @@ enum StringId : uint32_t {
     IDS_PROJECT_ENTRY_FORMAT = 61261,
     IDS_CANNOT_WRITE_PROJECT = 61262,
     IDS_WEB_ADDRESS = 61263,
+    IDS_INVALID_AUDIO_FORMAT = 61264,
 };
 
 // The text of a string-table id; empty for an id the table does not hold.

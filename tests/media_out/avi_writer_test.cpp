@@ -259,6 +259,8 @@ TEST(AviWriter, WriteFailuresEndTheWritingInsteadOfWaiting)
     // Small enough to sit in the file writer's buffer: the failure shows only while the
     // file is completed, and the end call reports it.
     ClipPlan small;
+    small.width = 32;
+    small.height = 24;
     small.videoFrames = small.audioFrames = 2;
     const ClipResult late = WriteClip("/dev/full", small);
     EXPECT_TRUE(late.allWritesOk);
