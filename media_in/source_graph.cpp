@@ -13,6 +13,9 @@ namespace klova {
 
 namespace {
 
+// What a demuxer may queue ahead of the reader, per stream.
+constexpr guint64 kDemuxerQueueTime = 2 * GST_SECOND;
+
 // How often a wait for the first sample looks at the stop request.
 constexpr std::chrono::milliseconds kStopPollPeriod{100};
 
@@ -115,6 +118,11 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     g_object_set(filter.get(), "caps", caps.get(), nullptr);
     g_object_set(sink_.get(), "sync", FALSE, nullptr);
 
+    // The demuxer's queues are bounded in time too. Otherwise, while the reader waits
+    // for the engine, the demuxer runs on through the file feeding the other kind's
+    // fakesink and queues every packet of this kind it passes (all the sound of a long
+    // file, in the audio reader): memory grows with the input's length.
+    g_object_set(decodebin_.get(), "max-size-time", kDemuxerQueueTime, nullptr);
     g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
     g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
     g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
