@@ -1,6 +1,7 @@
 #include "media_out/audio_writer_proxy.h"
 
 #include "media_out/writer_proxy_pin.h"
+#include "platform/frame_rate_fraction.h"
 #include "platform/gst_ptr.h"
 
 #include <gst/audio/audio.h>
@@ -26,13 +27,18 @@ GstAudioFormat PcmFormat(uint16_t bitsPerSample)
     }
 }
 
-// Bytes of the largest chunk the engine hands over at this rate: the exact share of one
-// frame rounded up, with one block to spare.
+// Bytes of the largest chunk the engine hands over at this rate: one frame's exact share
+// (at the rate's fraction, as the engine counts it) rounded up, with a block to spare.
 uint32_t MaxChunkBytes(uint32_t bytesPerSecond, uint32_t blockAlign, double frameRate)
 {
-    const double blocks = std::floor(static_cast<double>(bytesPerSecond) / blockAlign / frameRate) + 2.0;
-    const double bytes = blocks * blockAlign;
-    return bytes < 2147483647.0 ? static_cast<uint32_t>(bytes) : 0;
+    const FrameRateFraction rate = ToFrameRateFraction(frameRate);
+    if (rate.numerator <= 0)
+        return 0;
+    const uint64_t blocks = static_cast<uint64_t>(bytesPerSecond / blockAlign) * static_cast<uint64_t>(rate.denominator) /
+                                static_cast<uint64_t>(rate.numerator) +
+                            2;
+    const uint64_t bytes = blocks * blockAlign;
+    return bytes < 2147483647u ? static_cast<uint32_t>(bytes) : 0;
 }
 
 class AudioWriterProxyFilter final : public WriterProxyPin, public IAudioWriterProxy {

@@ -26,8 +26,8 @@ public:
     // byte rate offered are derived from channels, bits and rate.
     virtual HRESULT SetFormat(const WAVEFORMATEX* format) = 0;
     // Engine thread. One frame's chunk of `length` bytes: whole sample blocks, at most
-    // one block more than the frame's exact share (E_INVALIDARG otherwise); an empty
-    // chunk is taken at once. Blocks until the streaming thread has copied them (S_OK) or
+    // the frame's exact share rounded up and a block more (E_INVALIDARG otherwise); an
+    // empty chunk is taken at once. Blocks until the streaming thread has copied them (S_OK) or
     // the pipeline failed (negative). Null ends the stream and returns at once.
     virtual HRESULT PutSamples(const uint8_t* chunk, uint32_t length) = 0;
     // Runs watcher on the engine thread every `period` while PutSamples waits. Before
