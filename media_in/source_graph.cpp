@@ -13,8 +13,11 @@ namespace klova {
 
 namespace {
 
-// What a demuxer may queue ahead of the reader, per stream.
+// What a demuxer may queue ahead of the reader, per stream, and what may wait between
+// the video decoder and the colour conversion (a queue always takes one frame, however
+// large).
 constexpr guint64 kDemuxerQueueTime = 2 * GST_SECOND;
+constexpr guint kDecodedQueueBytes = 64 * 1024 * 1024;
 
 // How often a wait for the first sample looks at the stop request.
 constexpr std::chrono::milliseconds kStopPollPeriod{100};
@@ -107,7 +110,8 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     GstPtr<GstCaps> caps;
     if (kind_ == Kind::Video) {
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
-        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
+        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", kDecodedQueueBytes, "max-size-time",
+                     kDemuxerQueueTime, nullptr);
         // BGR, or a 4:2:0 format the sink converts itself while it copies.
         caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
     } else {
