@@ -38,6 +38,9 @@ void InstallStopHandlers()
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
+    // Interrupted system calls carry on (GStreamer's start-up reads from its registry
+    // scanner); the stop is seen by looking at the flag.
+    action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
 }
@@ -158,7 +161,11 @@ int main(int argc, char** argv)
     const bool initialised = gst_init_check(&argc, &argv, &error);
     const GstPtr<GError> initError(error);
     if (!initialised) {
+        if (stopRequested)
+            return 130;
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
+        if (initError)
+            std::cerr << initError->message << '\n';
         return 1;
     }
     const int status = Convert(settings);
