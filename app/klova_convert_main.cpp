@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -30,9 +31,26 @@
 namespace klova {
 namespace {
 
-volatile std::sig_atomic_t stopRequested = 0;
+// Set by SIGINT and SIGTERM; the engine's waits look at it too.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void OnStopSignal(int) { stopRequested = 1; }
+extern "C" void OnStopSignal(int) { stopRequested.store(true); }
+
+// Installed before anything else runs, GStreamer's threads included, so a signal in the
+// first moment is a stop (exit 130) like any other.
+void InstallStopHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    // Interrupted system calls carry on (GStreamer's start-up reads from its registry
+    // scanner); the stop is seen by looking at the flag. The first signal asks the
+    // conversion to stop and finish its file; a second one ends the process at once.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
 
 class HeadlessHost : public ConversionHost {
 public:
@@ -93,10 +111,11 @@ int Convert(ConversionSettings& settings)
     HeadlessHost host(library);
     int status = 0;
     {
-        ConversionJob job(settings, EngineServices{encoderConfigs, library}, host);
+        ConversionJob job(settings, EngineServices{encoderConfigs, library, &stopRequested}, host);
         StatisticsPrinter printer;
         try {
-            job.StartConversion();
+            if (!stopRequested)
+                job.StartConversion();
             while (!stopRequested && job.Step())
                 printer.Print(job.StatisticsText(), false);
             printer.Print(job.StatisticsText(), true);
@@ -110,12 +129,21 @@ int Convert(ConversionSettings& settings)
             status = stopRequested ? 130 : 0;
         } catch (...) {
             const std::optional<std::string> text = FailureText(std::current_exception());
+            const std::optional<std::string> reason = FailureReason(std::current_exception());
             try {
                 job.StopConversion();
             } catch (...) {
             }
-            std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
-            status = 1;
+            // A stop that cut the opening of the input short is a stop, not a failure.
+            if (stopRequested) {
+                status = 130;
+            } else {
+                // The message, then the technical reason on a line of its own.
+                std::cerr << (text ? *text : LoadStringResource(IDS_CANNOT_CONVERT)) << '\n';
+                if (reason)
+                    std::cerr << *reason << '\n';
+                status = 1;
+            }
         }
     }
     encoderConfigs.Clear();
@@ -150,6 +178,7 @@ int PrintListings(const CommandLine& commandLine)
 int main(int argc, char** argv)
 {
     using namespace klova;
+    InstallStopHandlers();
     CommandLine commandLine;
     ConversionSettings settings;
     try {
@@ -173,24 +202,14 @@ int main(int argc, char** argv)
     const bool initialised = gst_init_check(&argc, &argv, &error);
     const GstPtr<GError> initError(error);
     if (!initialised) {
+        if (stopRequested)
+            return 130;
         std::cerr << LoadStringResource(IDS_CANNOT_INIT_GRAPH) << '\n';
+        if (initError)
+            std::cerr << initError->message << '\n';
         return 1;
     }
-    int status = 0;
-    if (AsksOnly(commandLine)) {
-        status = PrintListings(commandLine);
-    } else {
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        // The first signal asks the conversion to stop and finish its file; a second one
-        // ends the process at once, which also frees a conversion stuck before its first
-        // step (an input that never becomes ready).
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-        ::sigaction(SIGTERM, &action, nullptr);
-        status = Convert(settings);
-    }
+    const int status = AsksOnly(commandLine) ? PrintListings(commandLine) : Convert(settings);
     gst_deinit();
     return status;
 }

@@ -243,7 +243,7 @@ int32_t AsfWriter::WriteVideo(uint32_t token, const uint8_t* frame)
     });
 }
 
-int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk)
+int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk, uint32_t length)
 {
     if (!chunk) {
         if (audioEnded_)
@@ -264,7 +264,7 @@ int32_t AsfWriter::WriteAudio(uint32_t token, const uint8_t* chunk)
     if (!audio_)
         return kOk;
     return Guard("WriteAudio", [&] {
-        audio_->Write(chunk, *muxer_);
+        audio_->Write(chunk, length, *muxer_);
         return kOk;
     });
 }

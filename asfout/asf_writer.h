@@ -5,7 +5,7 @@
 //
 // Order: OpenFile (path, profile) -> [SetPixelAspect] -> SetStreamFormats -> GetVideoToken /
 // GetAudioToken -> WriteVideo / WriteAudio per frame -> WriteVideo (0, null) and
-// WriteAudio (0, null) -> Release. A null frame or chunk ends its stream whatever the
+// WriteAudio (0, null, 0) -> Release. A null frame or chunk ends its stream whatever the
 // token. The file is complete once both streams have ended, and at the latest after
 // the last Release. A failed SetStreamFormats or write makes every later write fail
 // too. Without sound (an all-zero audio format, or a profile without audio) audio
@@ -43,7 +43,7 @@ public:
     int32_t GetVideoToken(uint32_t* token) override;
     int32_t GetAudioToken(uint32_t* token) override;
     int32_t WriteVideo(uint32_t token, const uint8_t* frame) override;
-    int32_t WriteAudio(uint32_t token, const uint8_t* chunk) override;
+    int32_t WriteAudio(uint32_t token, const uint8_t* chunk, uint32_t length) override;
     int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) override;
     int32_t SetPixelAspect(int32_t x, int32_t y) override;
 

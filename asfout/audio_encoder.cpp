@@ -53,11 +53,10 @@ AudioEncoder::AudioEncoder(const PcmFormat& format, double framesPerSecond, cons
         throw AsfError("unsupported audio format", kInvalidArgument);
     if (!(framesPerSecond > 0.0))
         throw AsfError("unsupported frame rate", kInvalidArgument);
-    // The same slicing rule as the AVI writer's: trunc(bytes per second / frame rate).
-    const double chunk = std::trunc(static_cast<double>(format.avgBytesPerSec) / framesPerSecond);
-    if (!(chunk >= 0.0 && chunk <= 64.0 * 1024 * 1024))
+    const double blocks = std::floor(static_cast<double>(format.samplesPerSec) / framesPerSecond) + 2.0;
+    if (!(blocks * format.blockAlign <= 64.0 * 1024 * 1024))
         throw AsfError("unsupported audio chunk length", kInvalidArgument);
-    chunkBytes_ = static_cast<size_t>(chunk);
+    maxChunkBytes_ = static_cast<size_t>(blocks) * format.blockAlign;
 
     const AVCodec* codec = avcodec_find_encoder(profile.codecVersion == 1 ? AV_CODEC_ID_WMAV1 : AV_CODEC_ID_WMAV2);
     if (!codec)
@@ -87,7 +86,7 @@ AudioEncoder::AudioEncoder(const PcmFormat& format, double framesPerSecond, cons
     CheckAv(made, "swr_alloc_set_opts2");
     CheckAv(swr_init(resampler_.get()), "swr_init");
 
-    staging_.resize(blockAlign_ + chunkBytes_);
+    staging_.resize(blockAlign_ + maxChunkBytes_);
     EnsureCapacity(swr_get_out_samples(resampler_.get(), static_cast<int>(staging_.size() / blockAlign_)) + 64);
     fifo_.reset(av_audio_fifo_alloc(c.sample_fmt, c.ch_layout.nb_channels, convertedCapacity_ + 2 * c.frame_size));
     if (!fifo_)
@@ -132,12 +131,14 @@ void AudioEncoder::Convert(const uint8_t** input, int inputSamples)
     }
 }
 
-void AudioEncoder::Write(const uint8_t* chunk, PacketSink& sink)
+void AudioEncoder::Write(const uint8_t* chunk, size_t length, PacketSink& sink)
 {
-    if (chunkBytes_ == 0)
+    if (length == 0)
         return;
-    std::memcpy(staging_.data() + carryBytes_, chunk, chunkBytes_);
-    const size_t bytes = carryBytes_ + chunkBytes_;
+    if (carryBytes_ + length > staging_.size())
+        staging_.resize(carryBytes_ + length);
+    std::memcpy(staging_.data() + carryBytes_, chunk, length);
+    const size_t bytes = carryBytes_ + length;
     const size_t blocks = bytes / blockAlign_;
     if (blocks > 0) {
         const uint8_t* input[1] = {staging_.data()};

@@ -1,10 +1,10 @@
 // Turns the PCM chunks of the output frames into WMA packets (version 2 or 1).
 //
-// Chunks carry no length: each is trunc(nAvgBytesPerSec / frame rate) bytes, the
-// rule the engine slices its audio by. That length need not be a whole number of
-// sample blocks, so the bytes of a block cut by a chunk's end wait for the next
-// chunk: the stream stays continuous, no byte lost or repeated. Audio is timed by
-// its sample count.
+// Each chunk comes with its length: one frame's share of the sound, which varies by a
+// sample block from frame to frame where the rate does not divide. Should a length not
+// be a whole number of blocks, the bytes of the block cut by the chunk's end wait for
+// the next chunk: the stream stays continuous, no byte lost or repeated. Audio is timed
+// by its sample count.
 #pragma once
 
 #include "asfout/asf_profile.h"
@@ -38,10 +38,11 @@ public:
                  bool globalHeader, int streamIndex);
 
     const AVCodecContext& CodecContext() const { return *context_; }
-    // Bytes taken from each chunk.
-    size_t ChunkBytes() const { return chunkBytes_; }
+    // Bytes a chunk holds at most: one frame's share rounded up, and a block to spare.
+    // A longer chunk is taken too, at the cost of growing a buffer.
+    size_t MaxChunkBytes() const { return maxChunkBytes_; }
 
-    void Write(const uint8_t* chunk, PacketSink& sink);
+    void Write(const uint8_t* chunk, size_t length, PacketSink& sink);
     // Ends the stream: a trailing partial block (less than one sample) is dropped;
     // the last frame is padded with silence, and the last packet's duration ends
     // where the sound does.
@@ -55,7 +56,7 @@ private:
 
     int streamIndex_;
     size_t blockAlign_;
-    size_t chunkBytes_;
+    size_t maxChunkBytes_;
     CodecContextPtr context_;
     SwrContextPtr resampler_;
     AudioFifoPtr fifo_;

@@ -27,8 +27,10 @@ struct IWinMediaWriter {
     virtual int32_t GetAudioToken(uint32_t* token) = 0;
     // One bottom-up 24-bit frame of the output size; (0, null) ends the video.
     virtual int32_t WriteVideo(uint32_t token, const uint8_t* frame) = 0;
-    // One output frame's worth of audio; (0, null) ends the audio.
-    virtual int32_t WriteAudio(uint32_t token, const uint8_t* chunk) = 0;
+    // One output frame's worth of audio: `length` bytes of whole sample blocks (the
+    // share of the frame; it may vary from frame to frame by a block, or be 0);
+    // (0, null, 0) ends the audio.
+    virtual int32_t WriteAudio(uint32_t token, const uint8_t* chunk, uint32_t length) = 0;
     // S_OK with the video and audio bit rates (bits per second; audio 0: the profile
     // carries no sound) of the index-th built-in profile, S_FALSE past the end.
     virtual int32_t GetProfileBitRates(int32_t index, int64_t* videoBitsPerSecond, int64_t* audioBitsPerSecond) = 0;

@@ -27,7 +27,7 @@ constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 constexpr int kFramesPerSecond = 25;
 constexpr int kFrames = 10 * kFramesPerSecond;
-constexpr size_t kChunkBytes = 176400 / kFramesPerSecond;
+constexpr uint32_t kChunkBytes = 176400 / kFramesPerSecond;  // whole blocks at 25 fps
 
 using Clock = std::chrono::steady_clock;
 
@@ -88,13 +88,13 @@ double TimeLibrary(const klova::WinMediaLibrary& library, const Input& input, co
             std::exit(1);
         }
         writer->GetAudioToken(&token);
-        if (writer->WriteAudio(token, input.sound.data() + kChunkBytes * i) < 0) {
+        if (writer->WriteAudio(token, input.sound.data() + kChunkBytes * i, kChunkBytes) < 0) {
             std::fprintf(stderr, "audio write failed\n");
             std::exit(1);
         }
     }
     writer->WriteVideo(0, nullptr);
-    writer->WriteAudio(0, nullptr);
+    writer->WriteAudio(0, nullptr, 0);
     writer.reset();
     return std::chrono::duration<double>(Clock::now() - start).count();
 }

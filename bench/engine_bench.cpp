@@ -5,6 +5,7 @@
 // conversion likewise, scene detection on 1280 x 720 frames, and audio conversion per
 // output frame. Prints figures only; run:
 //   build/bench/engine_bench --benchmark_counters_tabular=true
+#include "engine/audio_chunk_schedule.h"
 #include "engine/audio_converter.h"
 #include "engine/frame_scaler.h"
 #include "engine/scene_detector.h"
@@ -284,14 +285,15 @@ void BM_AudioConversion(benchmark::State& state)
     const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
     const WAVEFORMATEX output = MakePcmFormat(static_cast<uint16_t>(state.range(0)), static_cast<uint32_t>(state.range(1)),
                                     static_cast<uint16_t>(state.range(2)));
-    const auto chunkSize = static_cast<int32_t>(source.nAvgBytesPerSec / 29.97);
-    AudioConverter converter(source, output, 29.97, chunkSize);
-    std::vector<uint8_t> chunk(static_cast<size_t>(chunkSize));
+    AudioChunkSchedule schedule(source.nBlockAlign, source.nSamplesPerSec, 29.97);
+    AudioConverter converter(source, output, 29.97);
+    std::vector<uint8_t> chunk(schedule.MaxChunkBytes());
     std::mt19937 random(2);
     for (auto& byte : chunk)
         byte = static_cast<uint8_t>(random());
+    uint32_t converted = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(converter.ConvertAudio(chunk.data()));
+        benchmark::DoNotOptimize(converter.ConvertAudio(chunk.data(), schedule.NextChunkBytes(), &converted));
     SetFrameCounters(state);
 }
 BENCHMARK(BM_AudioConversion)

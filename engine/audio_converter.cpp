@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <stdexcept>
 #include <string>
 
 namespace klova {
@@ -80,41 +81,25 @@ WAVEFORMATEX MakeOutputAudioFormat(const ConversionSettings& settings)
                          static_cast<uint16_t>((settings.Bits + 1) * 8));
 }
 
-AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMATEX& outputFormat, double frameRate,
-                               int32_t sourceChunkSize)
-    : sourceChunkSize_(sourceChunkSize > 0 ? static_cast<uint32_t>(sourceChunkSize) : 0)
+AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMATEX& outputFormat, double frameRate)
 {
     static_assert(sizeof(WAVEFORMATEX) == 18, "the formats are compared in all 18 bytes");
-    convertedChunkSize_ = sourceChunkSize_;
-    if (sourceChunkSize_ == 0 || sourceFormat.nChannels == 0 ||
-        std::memcmp(&sourceFormat, &outputFormat, sizeof(WAVEFORMATEX)) == 0)
+    if (sourceFormat.nChannels == 0 || std::memcmp(&sourceFormat, &outputFormat, sizeof(WAVEFORMATEX)) == 0)
         return;
 
-    if (!(frameRate > 0.0))
+    if (!(frameRate > 0.0) || !std::isfinite(frameRate))
         Refuse("frame rate " + std::to_string(frameRate));
-    const double outputPerFrame = std::trunc(outputFormat.nAvgBytesPerSec / frameRate);
-    if (outputPerFrame < 1.0 || outputPerFrame > std::numeric_limits<int32_t>::max())
-        Refuse("no whole output byte per frame (" + Describe(outputFormat) + " at " + std::to_string(frameRate) +
-               " frames per second)");
-    convertedChunkSize_ = static_cast<uint32_t>(outputPerFrame);
+    // Checked here: a zero rate or block would otherwise reach the schedule first.
+    GstAudioInfo inInfo = InfoOf(sourceFormat, static_cast<int32_t>(sourceFormat.nSamplesPerSec), "source");
+    GstAudioInfo outInfo = InfoOf(outputFormat, static_cast<int32_t>(outputFormat.nSamplesPerSec), "output");
     sourceBlock_ = sourceFormat.nBlockAlign;
     outputBlock_ = outputFormat.nBlockAlign;
-    if (sourceBlock_ == 0 || outputBlock_ == 0)
-        Refuse("zero block size");
+    try {
+        outputSchedule_ = AudioChunkSchedule(outputBlock_, outputFormat.nSamplesPerSec, frameRate);
+    } catch (const std::invalid_argument& error) {
+        Refuse(error.what());
+    }
 
-    // One frame consumes sourceChunkSize / sourceBlock source samples and hands out
-    // convertedChunkSize / outputBlock output samples: resample by exactly that ratio,
-    // given to the converter as a pair of integer rates.
-    int64_t inRate = int64_t{sourceChunkSize_} * outputBlock_;
-    int64_t outRate = int64_t{convertedChunkSize_} * sourceBlock_;
-    const int64_t divisor = std::gcd(inRate, outRate);
-    inRate /= divisor;
-    outRate /= divisor;
-    if (inRate > std::numeric_limits<int32_t>::max() || outRate > std::numeric_limits<int32_t>::max())
-        Refuse("rate ratio out of range");
-
-    GstAudioInfo inInfo = InfoOf(sourceFormat, static_cast<int32_t>(inRate), "source");
-    GstAudioInfo outInfo = InfoOf(outputFormat, static_cast<int32_t>(outRate), "output");
     // No dither: the result is deterministic and silence stays exact silence.
     GstStructure* config = gst_structure_new(
         "GstAudioConverter", GST_AUDIO_CONVERTER_OPT_DITHER_METHOD, GST_TYPE_AUDIO_DITHER_METHOD, GST_AUDIO_DITHER_NONE,
@@ -126,27 +111,28 @@ AudioConverter::AudioConverter(const WAVEFORMATEX& sourceFormat, const WAVEFORMA
         Refuse("no converter from " + Describe(sourceFormat) + " to " + Describe(outputFormat));
     outputInfo_ = outInfo.finfo;
 
-    // Sizes, in sample blocks. The resampler starts half a filter behind its input and
-    // a chunk rarely holds whole blocks, so after k frames up to (latency + 2) source
-    // blocks have not come out yet; silence of that length (plus a margin for its
-    // phase) at the head of the queue means no frame is ever short. It delays the
-    // sound by the resampler's own delay, a few milliseconds at most.
-    const double ratio = static_cast<double>(outRate) / static_cast<double>(inRate);
+    // Sizes, in sample blocks. After k frames the source schedule has handed in and the
+    // output schedule takes out amounts that differ from the exact rate ratio by less
+    // than a block each, and the resampler holds back up to its latency: silence of that
+    // length (plus a margin) at the head of the queue means no frame is ever short. It
+    // delays the sound by the resampler's own delay, a few milliseconds at most.
+    const double ratio = static_cast<double>(outputFormat.nSamplesPerSec) / sourceFormat.nSamplesPerSec;
     const size_t latency = gst_audio_converter_get_max_latency(converter_.get());
     const size_t primeBlocks = static_cast<size_t>(std::ceil((latency + 4) * ratio)) + 4;
-    const size_t maxInputBlocks = (sourceChunkSize_ + sourceBlock_ - 1) / sourceBlock_;
-    const size_t maxOutputBlocksPerChunk = static_cast<size_t>(std::ceil((maxInputBlocks + 2 * latency + 4) * ratio)) + 4;
-
-    queue_.resize((primeBlocks + maxOutputBlocksPerChunk + 2) * outputBlock_ + convertedChunkSize_);
+    AudioChunkSchedule sourceSchedule(sourceBlock_, sourceFormat.nSamplesPerSec, frameRate);
+    const size_t maxInputBlocks = sourceSchedule.MaxChunkBytes() / sourceBlock_;
+    const size_t maxOutputBlocksPerChunk =
+        static_cast<size_t>(std::ceil((maxInputBlocks + 2 * latency + 4) * ratio)) + 4;
+    queue_.resize((2 * primeBlocks + maxOutputBlocksPerChunk + 4) * outputBlock_ + MaxConvertedChunkSize());
 
     // Let the converter set up its internal buffers and code now, on real samples of
     // silence, rather than during the first frames; then forget the silence.
     const size_t warmUpBlocks = maxInputBlocks + 2 * latency + 16;
     const size_t warmUpOutput = gst_audio_converter_get_out_frames(converter_.get(), warmUpBlocks);
-    input_.resize(std::max<size_t>(sourceChunkSize_ + sourceBlock_, warmUpBlocks * sourceBlock_));
+    std::vector<uint8_t> warmUpInput(warmUpBlocks * sourceBlock_);
     queue_.resize(std::max(queue_.size(), warmUpOutput * outputBlock_));
-    gst_audio_format_info_fill_silence(inInfo.finfo, input_.data(), warmUpBlocks * sourceBlock_);
-    gpointer warmUpIn[1] = {input_.data()};
+    gst_audio_format_info_fill_silence(inInfo.finfo, warmUpInput.data(), warmUpInput.size());
+    gpointer warmUpIn[1] = {warmUpInput.data()};
     gpointer warmUpOut[1] = {queue_.data()};
     gst_audio_converter_samples(converter_.get(), GST_AUDIO_CONVERTER_FLAG_NONE, warmUpIn, warmUpBlocks, warmUpOut,
                                 warmUpOutput);
@@ -161,43 +147,42 @@ void AudioConverter::FillSilence(uint8_t* bytes, size_t length) const
     gst_audio_format_info_fill_silence(outputInfo_, bytes, length);
 }
 
-const uint8_t* AudioConverter::ConvertAudio(const uint8_t* chunk)
+const uint8_t* AudioConverter::ConvertAudio(const uint8_t* chunk, uint32_t length, uint32_t* convertedLength)
 {
+    *convertedLength = 0;
     if (!chunk)
         return nullptr;
-    if (!converter_)
+    if (!converter_) {
+        *convertedLength = length;
         return chunk;
+    }
 
     // The writer has taken the bytes handed out last time.
     std::memmove(queue_.data(), queue_.data() + handedOut_, queueLength_ - handedOut_);
     queueLength_ -= handedOut_;
     handedOut_ = 0;
 
-    std::memcpy(input_.data() + carryLength_, chunk, sourceChunkSize_);
-    const size_t available = carryLength_ + sourceChunkSize_;
-    const size_t inputBlocks = available / sourceBlock_;
+    const size_t inputBlocks = length / sourceBlock_;
     if (inputBlocks > 0) {
         // The queue is sized for the most one chunk can produce; should that bound ever
-        // be passed, the resampler keeps the input it did not use for the next call.
+        // be passed, the output is cut rather than written past the queue.
         const size_t room = (queue_.size() - queueLength_) / outputBlock_;
         const size_t outputBlocks = std::min(gst_audio_converter_get_out_frames(converter_.get(), inputBlocks), room);
-        gpointer in[1] = {input_.data()};
+        gpointer in[1] = {const_cast<uint8_t*>(chunk)};
         gpointer out[1] = {queue_.data() + queueLength_};
         gst_audio_converter_samples(converter_.get(), GST_AUDIO_CONVERTER_FLAG_NONE, in, inputBlocks, out,
                                     outputBlocks);
         queueLength_ += outputBlocks * outputBlock_;
     }
-    // Keep the partial block for the next chunk.
-    const size_t used = inputBlocks * sourceBlock_;
-    carryLength_ = available - used;
-    std::memmove(input_.data(), input_.data() + used, carryLength_);
 
-    if (queueLength_ < convertedChunkSize_) {
+    const uint32_t share = outputSchedule_.NextChunkBytes();
+    if (queueLength_ < share) {
         // Not reached: the silence at the head of the queue covers the resampler's delay.
-        FillSilence(queue_.data() + queueLength_, convertedChunkSize_ - queueLength_);
-        queueLength_ = convertedChunkSize_;
+        FillSilence(queue_.data() + queueLength_, share - queueLength_);
+        queueLength_ = share;
     }
-    handedOut_ = convertedChunkSize_;
+    handedOut_ = share;
+    *convertedLength = share;
     return queue_.data();
 }
 

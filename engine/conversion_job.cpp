@@ -8,7 +8,10 @@
 #include "engine/project_file.h"
 #include "engine/scene_detector.h"
 #include "engine/statistics_text.h"
+#include "media_out/win_media_profiles.h"
 #include "platform/errors.h"
+#include "platform/frame_rate_fraction.h"
+#include "platform/same_file.h"
 #include "platform/tick_clock.h"
 
 #include <cmath>
@@ -19,8 +22,8 @@ namespace klova {
 namespace {
 
 // The output rate asked for, or 0 to keep the source's. A rate that is negative, not
-// finite, or so high that a frame would last less than one time unit cannot drive the
-// frame loop.
+// finite, so high that a frame would last less than one time unit, or beyond what an
+// output file can state cannot drive the frame loop.
 double RequestedFrameRate(const ConversionSettings& settings)
 {
     if (settings.KeepSettings != 0 || settings.KeepFrameRate != 0)
@@ -28,10 +31,15 @@ double RequestedFrameRate(const ConversionSettings& settings)
     const double rate = settings.FrameRate;
     if (rate == 0.0)
         return 0.0;
-    if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1)
+    if (!std::isfinite(rate) || rate < 0.0 || FrameDuration(rate) < 1 || ToFrameRateFraction(rate).numerator <= 0)
         throw CMyException(ErrorCode::InvalidOutputFormat, "custom frame rate " + std::to_string(rate));
     return rate;
 }
+
+// Work done in one step at most, so that a stop (the window's button, a signal) is
+// honoured within a fraction of a second however long the audio-only tail or however
+// low the output rate.
+constexpr uint32_t kStepBudgetMs = 200;
 
 }  // namespace
 
@@ -45,7 +53,9 @@ ConversionJob::~ConversionJob() { ReleaseJob(); }
 void ConversionJob::StartConversion()
 {
     StopConversion();
-    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary);
+    failed_ = true;  // until the set-up is complete
+    session_ = std::make_unique<ConversionSession>(services_.encoderConfigs, services_.winMediaLibrary,
+                                                   services_.stopRequested);
     session_->OpenInput(settings_.SrcFileName, RequestedFrameRate(settings_));
 
     const SourceVideo sourceVideo = session_->GetSourceVideo();
@@ -61,6 +71,8 @@ void ConversionJob::StartConversion()
     SetUpAudioOutput(sourceAudio);
 
     splitMode_ = settings_.SceneDetection;
+    lastFrame_ = nullptr;
+    sceneChanged_ = false;
     outputTime_ = 0;
     sourceTime_ = 0;
     framesRead_ = 0;
@@ -77,6 +89,7 @@ void ConversionJob::StartConversion()
     // Only Windows Media writers take the profile; resolving it loads their library.
     if (GetOutputExtension(settings_) == ".wmv")
         profileText_ = host_.ResolveMediaProfile(settings_.MediaProfile);
+    failed_ = false;
 }
 
 void ConversionJob::SetUpVideoOutput()
@@ -116,14 +129,35 @@ void ConversionJob::SetUpAudioOutput(const SourceAudio& source)
     const bool custom = settings_.KeepSettings == 0 && settings_.KeepSound == 0;
     const WAVEFORMATEX outputFormat = custom ? MakeOutputAudioFormat(settings_) : source.format;
     if (source.chunkSize > 0) {
+        // The custom values are indexes into the lists the audio dialog offers.
+        if (custom && (settings_.SampleRate < 0 || settings_.SampleRate > 4 || settings_.Channels < 0 ||
+                       settings_.Channels > 1 || settings_.Bits < 0 || settings_.Bits > 1))
+            throw CMyException(ErrorCode::InvalidAudioFormat,
+                               "custom audio SampleRate " + std::to_string(settings_.SampleRate) + " (0 to 4), Channels " +
+                                   std::to_string(settings_.Channels) + " (0 or 1), Bits " +
+                                   std::to_string(settings_.Bits) + " (0 or 1)");
         if (outputFormat.nSamplesPerSec == 0 || outputFormat.nChannels == 0 || outputFormat.nBlockAlign == 0)
-            throw CMyException(ErrorCode::InvalidOutputFormat, "custom audio format");
-        audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate(),
-                                                           static_cast<uint32_t>(source.chunkSize));
+            throw CMyException(ErrorCode::InvalidAudioFormat, "output audio format without rate, channels or blocks");
+        audioConverter_ = std::make_unique<AudioConverter>(source.format, outputFormat, session_->outputFrameRate());
     }
     // The source's speakers stay with its channels while their number is kept.
     const uint32_t channelMask = outputFormat.nChannels == source.format.nChannels ? source.channelMask : 0;
     session_->SetAudioOutput(outputFormat, settings_.AudioCodec, channelMask);
+}
+
+// Why a Windows Media file cannot be written without a profile, with the choices.
+std::string ConversionJob::NoProfileReason() const
+{
+    if (!services_.winMediaLibrary || !services_.winMediaLibrary->IsAvailable())
+        return "the Windows Media writer library (libasfout.so) is not available";
+    std::string reason = "a Windows Media profile must be chosen: MediaProfile \"" + settings_.MediaProfile +
+                         "\" names neither a built-in profile nor a readable .prx file; the built-in profiles are";
+    const char* separator = " ";
+    for (const std::string& name : FillProfileList(*services_.winMediaLibrary)) {
+        reason += separator + ("\"" + name + "\"");
+        separator = ", ";
+    }
+    return reason;
 }
 
 void ConversionJob::StartClip()
@@ -134,6 +168,11 @@ void ConversionJob::StartClip()
         const std::string name = MakeClipName(settings_, clipIndex_);
         ++clipIndex_;
         session_->CloseWriter(true);
+        // The input is never an output, whatever the name it is reached by.
+        if (IsSameFile(settings_.SrcFileName, name))
+            throw CMyException(ErrorCode::OutputOpenFailed, "the output file " + name + " is the input file");
+        if (GetOutputExtension(settings_) == ".wmv" && !profileText_)
+            throw CMyException(ErrorCode::WindowsMediaFailed, NoProfileReason());
         session_->CreateWriter(name, GetOutputExtension(settings_), profileText_ ? &*profileText_ : nullptr);
         break;
     }
@@ -147,45 +186,65 @@ void ConversionJob::StartClip()
 
 bool ConversionJob::Step()
 {
+    try {
+        return RunStep();
+    } catch (...) {
+        failed_ = true;
+        throw;
+    }
+}
+
+bool ConversionJob::RunStep()
+{
     if (!session_)
         return false;
-    bool sceneChanged = false;
-    uint8_t* lastFrame = nullptr;
+    // A step ends once it has used its time (after some progress), so a stop is seen
+    // soon whatever the rates: the next step goes on where this one left off.
+    const uint32_t stepStart = TickCountMs();
+    const auto overBudget = [stepStart] { return TickCountMs() - stepStart >= kStepBudgetMs; };
 
     // Read the source frames that fall into this output frame; only the last is kept.
     if (sourceTime_ <= outputTime_) {
         do {
             if (!session_->HasVideoReader())
                 break;
-            lastFrame = session_->ReadVideoFrame(&sourceTime_);
-            if (!sceneChanged && lastFrame)
-                sceneChanged = sceneDetector_->DetectSceneChange(lastFrame, framesRead_, clipIndex_);
+            lastFrame_ = session_->ReadVideoFrame(&sourceTime_);
+            // A file whose video ends before its first frame (a demuxer that fails at
+            // once) has nothing to convert: that is a failure, not an empty success.
+            if (!lastFrame_ && framesRead_ == 0 && splitMode_ != kSplitProject)
+                throw CMyException(ErrorCode::InputOpenFailed, "no video frame could be read from the input");
+            if (!sceneChanged_ && lastFrame_)
+                sceneChanged_ = sceneDetector_->DetectSceneChange(lastFrame_, framesRead_, clipIndex_);
             ++framesRead_;
-        } while (sourceTime_ <= outputTime_);
-    }
-
-    if (lastFrame) {
-        lastFrame = scaler_->ConvertFrame(lastFrame, frameBuffer_.data());
-        // The frame is the reader's buffer or our own; either stays ours until the next
-        // read, and the preview may draw the scene values line into it.
-        if (settings_.WantPreview)
-            host_.ShowPreview(lastFrame, sceneDetector_->statusLine());
+        } while (sourceTime_ <= outputTime_ && !overBudget());
+        if (lastFrame_ && sourceTime_ > outputTime_) {
+            lastFrame_ = scaler_->ConvertFrame(lastFrame_, frameBuffer_.data());
+            // The frame is the reader's buffer or our own; either stays ours until the
+            // next read, and the preview may draw the scene values line into it.
+            if (settings_.WantPreview)
+                host_.ShowPreview(lastFrame_, sceneDetector_->statusLine());
+        }
     }
 
     // Write the output frames that fall into this source frame, each with its audio.
-    for (;;) {
+    for (bool first = true;; first = false) {
         const bool audioExhausted = !session_->HasAudioReader() && session_->carryLength() == 0;
         if (sourceTime_ <= outputTime_ && (session_->HasVideoReader() || audioExhausted))
             break;
-        if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged)
+        if (!session_->HasWriter() && splitMode_ != kSplitProject && !sceneChanged_)
             break;
-        const uint8_t* chunk = session_->ReadAudioChunk();
-        const uint8_t* audio = audioConverter_ ? audioConverter_->ConvertAudio(chunk) : nullptr;
-        if (sceneChanged) {
-            sceneChanged = false;
+        if (!first && overBudget())
+            break;
+        uint32_t chunkLength = 0;
+        const uint8_t* chunk = session_->ReadAudioChunk(&chunkLength);
+        uint32_t audioLength = 0;
+        const uint8_t* audio =
+            audioConverter_ ? audioConverter_->ConvertAudio(chunk, chunkLength, &audioLength) : nullptr;
+        if (sceneChanged_) {
+            sceneChanged_ = false;
             StartClip();
         }
-        session_->WriteFrame(lastFrame, audio, splitMode_ == kSplitProject, &outputTime_);
+        session_->WriteFrame(lastFrame_, audio, audioLength, splitMode_ == kSplitProject, &outputTime_);
     }
 
     elapsedMs_ = TickCountMs() - startTick_;
@@ -219,7 +278,11 @@ void ConversionJob::ReleaseJob() noexcept
     frameBuffer_.shrink_to_fit();
     audioConverter_.reset();
     scaler_.reset();
+    lastFrame_ = nullptr;
+    if (session_ && failed_)
+        session_->DiscardWriter();
     session_.reset();
+    failed_ = false;
     sceneDetector_.reset();
     if (previewShown_) {
         previewShown_ = false;

@@ -9,6 +9,7 @@
 #include "engine/conversion_settings.h"
 #include "platform/media_types.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,10 +27,13 @@ class SceneDetector;
 class WinMediaLibrary;
 struct SourceAudio;
 
-// Services the front end wires in once; both must outlive the job.
+// Services the front end wires in once; all must outlive the job.
 struct EngineServices {
     const EncoderConfigStore& encoderConfigs;
     const WinMediaLibrary* winMediaLibrary;  // the process's one binding; null: no WMV output
+    // Set by the front end from any thread (a signal handler) to stop: the input's
+    // waits (opening it, reading a frame) give up within a tenth of a second. Null: none.
+    const std::atomic<bool>* stopRequested = nullptr;
 };
 
 class ConversionJob {
@@ -45,13 +49,17 @@ public:
     // StopConversion, which removes the half-built job.
     void StartConversion();
 
-    // One step; true while there is more to do. Throws CMyException (writer creation,
-    // a failed write) or FileException (the project file).
+    // One step, of a fifth of a second at most; true while there is more to do. Throws
+    // CMyException (writer creation, a failed write, an output that names the input, no
+    // frame in the input) or FileException (the project file).
     bool Step();
 
     // Ends the conversion: completes the project file, closes the output file, frees
-    // the buffers. Safe when nothing runs. Throws FileException when the project file
-    // cannot be completed, after the rest of the teardown has been done.
+    // the buffers. A stop keeps what was converted so far as a complete file under its
+    // final name; after a failure (an exception out of StartConversion or Step) the
+    // unfinished file is removed instead. Safe when nothing runs. Throws FileException
+    // when the project file cannot be completed, after the rest of the teardown has
+    // been done.
     void StopConversion();
 
     bool IsRunning() const { return session_ != nullptr; }
@@ -75,6 +83,8 @@ private:
     void SetUpVideoOutput();
     void SetUpAudioOutput(const SourceAudio& source);
     void StartClip();
+    std::string NoProfileReason() const;
+    bool RunStep();
     void ReleaseJob() noexcept;
 
     ConversionSettings& settings_;
@@ -96,6 +106,12 @@ private:
     int32_t outputHeight_ = 0;
     int32_t splitMode_ = 0;
     bool previewShown_ = false;
+    bool failed_ = false;  // an exception left StartConversion or Step
+    // The frame being written (the reader's buffer or frameBuffer_, valid until the next
+    // read) and a scene change not yet acted on: a step that runs out of time leaves
+    // both to the next.
+    uint8_t* lastFrame_ = nullptr;
+    bool sceneChanged_ = false;
 
     std::unique_ptr<FrameScaler> scaler_;
     std::vector<uint8_t> frameBuffer_;

@@ -11,7 +11,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <limits>
+#include <stdexcept>
 
 namespace klova {
 namespace {
@@ -41,8 +41,8 @@ double StandardFrameRate(double measured)
 }  // namespace
 
 ConversionSession::ConversionSession(const EncoderConfigStore& encoderConfigs,
-                                     const WinMediaLibrary* winMediaLibrary)
-    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary)
+                                     const WinMediaLibrary* winMediaLibrary, const std::atomic<bool>* stopRequested)
+    : encoderConfigs_(encoderConfigs), winMediaLibrary_(winMediaLibrary), stopRequested_(stopRequested)
 {
 }
 
@@ -60,7 +60,7 @@ ConversionSession::~ConversionSession()
 
 void ConversionSession::OpenInput(const std::string& path, double requestedRate)
 {
-    videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true);
+    videoReader_ = std::make_unique<InputReader>(path, VideoRequestType, true, stopRequested_);
     sourceVideoHeader_ = videoReader_->GetMediaType().videoInfo;
     sourcePixelAspect_ = videoReader_->GetMediaType().pixelAspect;
     videoReader_->GetProperty(PropFrameRate, &sourceFrameRate_);
@@ -75,18 +75,20 @@ void ConversionSession::OpenInput(const std::string& path, double requestedRate)
     outputFrameDuration_ = FrameDuration(outputFrameRate_);
 
     try {
-        audioReader_ = std::make_unique<InputReader>(path, AudioRequestType, true);
+        audioReader_ = std::make_unique<InputReader>(path, AudioRequestType, true, stopRequested_);
     } catch (const CMyException&) {
         audioReader_.reset();  // no usable sound: the conversion goes on without audio
     }
     if (audioReader_) {
         sourceAudioFormat_ = audioReader_->GetMediaType().waveFormat;
         sourceChannelMask_ = audioReader_->GetMediaType().channelMask;
-        const double bytesPerFrame = sourceAudioFormat_.nAvgBytesPerSec / outputFrameRate_;
-        if (!(bytesPerFrame < std::numeric_limits<int32_t>::max()))
-            throw CMyException(ErrorCode::InvalidOutputFormat, "audio chunk of one output frame is too large");
-        chunkSize_ = static_cast<int32_t>(bytesPerFrame);
-        chunkBuffer_.assign(static_cast<size_t>(chunkSize_), 0);
+        try {
+            chunkSchedule_ = AudioChunkSchedule(sourceAudioFormat_.nBlockAlign, sourceAudioFormat_.nSamplesPerSec,
+                                                outputFrameRate_);
+        } catch (const std::invalid_argument& error) {
+            throw CMyException(ErrorCode::InvalidOutputFormat, error.what());
+        }
+        chunkBuffer_.assign(chunkSchedule_.MaxChunkBytes(), 0);
         carryBuffer_.assign(audioReader_->GetBufferSize(), 0);
         carryLength_ = 0;
         audioStart_ = std::make_unique<AudioStartAligner>(
@@ -161,11 +163,14 @@ uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
     return data;
 }
 
-const uint8_t* ConversionSession::ReadAudioChunk()
+const uint8_t* ConversionSession::ReadAudioChunk(uint32_t* length)
 {
-    if (chunkSize_ <= 0)
+    *length = 0;
+    if (!audioReader_ && carryLength_ == 0)
         return nullptr;
-    const auto chunkSize = static_cast<uint32_t>(chunkSize_);
+    const uint32_t chunkSize = chunkSchedule_.NextChunkBytes();
+    if (chunkSize == 0)
+        return chunkBuffer_.data();  // a frame shorter than one sample block: no audio of its own
     uint32_t filled = std::min(carryLength_, chunkSize);
     std::memcpy(chunkBuffer_.data(), carryBuffer_.data(), filled);
     std::memmove(carryBuffer_.data(), carryBuffer_.data() + filled, carryLength_ - filled);
@@ -199,6 +204,7 @@ const uint8_t* ConversionSession::ReadAudioChunk()
     // 8-bit PCM is unsigned: its silence is 128.
     const uint8_t silence = sourceAudioFormat_.wBitsPerSample == 8 ? 0x80 : 0x00;
     std::memset(chunkBuffer_.data() + filled, silence, chunkSize - filled);
+    *length = chunkSize;
     return chunkBuffer_.data();
 }
 
@@ -224,8 +230,8 @@ void ConversionSession::CreateWriter(const std::string& path, const std::string&
     writerHasAudio_ = format.audio.has_value();
 }
 
-void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway,
-                                   MediaTime* outputTime)
+void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, uint32_t audioLength,
+                                   bool advanceAnyway, MediaTime* outputTime)
 {
     const bool hadWriter = HasWriter();
     bool ok = true;
@@ -233,7 +239,7 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
         if (video)
             ok = writer_->WriteVideo(video);
         if (ok && audio && writerHasAudio_)
-            ok = writer_->WriteAudio(audio);
+            ok = writer_->WriteAudio(audio, audioLength);
     }
     if (hadWriter && ok) {
         *outputTime += outputFrameDuration_;
@@ -244,19 +250,31 @@ void ConversionSession::WriteFrame(const uint8_t* video, const uint8_t* audio, b
         return;
     }
     if (hadWriter) {
-        CloseWriter();
-        throw CMyException(ErrorCode::OutputWriteFailed, "a write to the output file failed");
+        const std::string detail = writer_ ? writer_->FailureDetail() : std::string();
+        DiscardWriter();
+        throw CMyException(ErrorCode::OutputWriteFailed,
+                           "a write to the output file failed" + (detail.empty() ? "" : ": " + detail));
     }
 }
 
 void ConversionSession::CloseWriter(bool reportFailure)
 {
     bool completed = true;
+    std::string detail;
     // The writer is let go of whatever End does, before a failure is reported.
-    if (const std::unique_ptr<OutputWriter> writer = std::move(writer_))
+    if (const std::unique_ptr<OutputWriter> writer = std::move(writer_)) {
         completed = writer->End();
+        if (!completed)
+            detail = writer->FailureDetail();
+    }
     if (reportFailure && !completed)
-        throw CMyException(ErrorCode::OutputWriteFailed, "the output file could not be completed");
+        throw CMyException(ErrorCode::OutputWriteFailed,
+                           "the output file could not be completed" + (detail.empty() ? "" : ": " + detail));
+}
+
+void ConversionSession::DiscardWriter()
+{
+    writer_.reset();
 }
 
 }  // namespace klova

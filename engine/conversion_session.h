@@ -1,11 +1,14 @@
 // One conversion's pairing of the input with the output: a video and an audio reader on
 // the input file, the source formats, the audio cut into chunks of exactly one output
-// frame, and the current output writer (an AVI writer or a Windows Media writer).
+// frame (AudioChunkSchedule), and the current output writer (an AVI writer or a
+// Windows Media writer).
 // Runs on the engine thread only (the thread that drives the job).
 #pragma once
 
+#include "engine/audio_chunk_schedule.h"
 #include "platform/media_types.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,8 +29,9 @@ struct SourceVideo {
     PixelAspect pixelAspect;
 };
 
-// The connected audio format (all zero without audio), the bytes of source audio per
-// output frame (0 without audio) and the speakers of surround sound (0: none stated).
+// The connected audio format (all zero without audio), the most bytes of source audio
+// one output frame takes (0 without audio) and the speakers of surround sound (0: none
+// stated).
 struct SourceAudio {
     WAVEFORMATEX format{};
     int32_t chunkSize = 0;
@@ -36,10 +40,12 @@ struct SourceAudio {
 
 class ConversionSession {
 public:
-    // Both borrowed. winMediaLibrary: the process's binding to the Windows Media writer
+    // All borrowed. winMediaLibrary: the process's binding to the Windows Media writer
     // library; null, or a library that did not load, only makes CreateWriter fail for
-    // WMV output.
-    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary);
+    // WMV output. stopRequested: handed to the input readers (see InputReader); null
+    // for none.
+    ConversionSession(const EncoderConfigStore& encoderConfigs, const WinMediaLibrary* winMediaLibrary,
+                      const std::atomic<bool>* stopRequested = nullptr);
     ~ConversionSession();
     ConversionSession(const ConversionSession&) = delete;
     ConversionSession& operator=(const ConversionSession&) = delete;
@@ -51,7 +57,10 @@ public:
     void OpenInput(const std::string& path, double requestedRate);
 
     SourceVideo GetSourceVideo() const { return {sourceVideoHeader_, sourceFrameRate_, sourcePixelAspect_}; }
-    SourceAudio GetSourceAudio() const { return {sourceAudioFormat_, chunkSize_, sourceChannelMask_}; }
+    SourceAudio GetSourceAudio() const
+    {
+        return {sourceAudioFormat_, static_cast<int32_t>(chunkSchedule_.MaxChunkBytes()), sourceChannelMask_};
+    }
     // pixelAspect: the shape of the output's pixels, stored in the file for players.
     void SetVideoOutput(const AVICOMPRESSOPTIONS& videoSettings, int32_t width, int32_t height,
                         const std::string& videoCodecName, PixelAspect pixelAspect = {});
@@ -63,25 +72,32 @@ public:
     // the video.
     uint8_t* ReadVideoFrame(MediaTime* sourceTime);
 
-    // Exactly chunkSize bytes of source audio, the last chunk padded with silence;
-    // null when no audio is left. The sound starts where the first video frame does:
-    // audio that starts later is preceded by silence, audio that starts earlier loses
-    // its head (read the first frame before the first chunk).
-    const uint8_t* ReadAudioChunk();
+    // The source audio of the next output frame: *length bytes (whole blocks, as the
+    // schedule hands them out; possibly none), the last chunk padded with silence. The
+    // sound starts where the first video frame does: audio that starts later is preceded
+    // by silence, audio that starts earlier loses its head (read the first frame before
+    // the first chunk). Valid until the next call. Null when no audio is left.
+    const uint8_t* ReadAudioChunk(uint32_t* length);
 
     // Opens the next output file. typeString ".wmv" (any case) selects Windows Media,
     // anything else AVI. profile: the Windows Media profile text (null: none).
     void CreateWriter(const std::string& path, const std::string& typeString, const std::u16string* profile);
 
-    // Writes one output frame (video and/or audio) and advances outputTime by one frame.
-    // Without a writer, outputTime advances only when advanceAnyway is set. A write that
-    // fails closes the writer (the file written so far stays complete) and throws
-    // CMyException code OutputWriteFailed.
-    void WriteFrame(const uint8_t* video, const uint8_t* audio, bool advanceAnyway, MediaTime* outputTime);
+    // Writes one output frame (video and/or audioLength bytes of audio) and advances
+    // outputTime by one frame. Without a writer, outputTime advances only when
+    // advanceAnyway is set. A write that fails drops the writer (its file is removed) and
+    // throws CMyException code OutputWriteFailed.
+    void WriteFrame(const uint8_t* video, const uint8_t* audio, uint32_t audioLength, bool advanceAnyway,
+                    MediaTime* outputTime);
 
-    // Ends the current file. With reportFailure, a file that could not be completed
-    // throws code OutputWriteFailed (after everything was released).
+    // Ends the current file, which then takes its final name. With reportFailure, a
+    // file that could not be completed throws code OutputWriteFailed (after everything
+    // was released).
     void CloseWriter(bool reportFailure = false);
+
+    // Drops the current file after a failure: it is removed, and an existing file of
+    // its name stays as it was.
+    void DiscardWriter();
 
     bool HasWriter() const { return writer_ != nullptr; }
     bool HasVideoReader() const { return videoReader_ != nullptr; }
@@ -97,6 +113,7 @@ private:
 
     const EncoderConfigStore& encoderConfigs_;
     const WinMediaLibrary* winMediaLibrary_;
+    const std::atomic<bool>* stopRequested_;
 
     std::string audioCodecName_;
     int32_t outputWidth_ = 0;
@@ -104,8 +121,8 @@ private:
     WAVEFORMATEX outputAudioFormat_{};
     uint32_t carryLength_ = 0;
     std::vector<uint8_t> carryBuffer_;
-    int32_t chunkSize_ = 0;
-    std::vector<uint8_t> chunkBuffer_;
+    AudioChunkSchedule chunkSchedule_;  // of the source audio at the output frame rate
+    std::vector<uint8_t> chunkBuffer_;  // room for the largest chunk
     WAVEFORMATEX sourceAudioFormat_{};
     uint32_t sourceChannelMask_ = 0;
     uint32_t outputChannelMask_ = 0;

@@ -1,6 +1,7 @@
 #include "engine/project_file.h"
 
 #include "platform/errors.h"
+#include "platform/same_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <system_error>
 
 namespace klova {
 namespace {
@@ -34,7 +36,14 @@ void ProjectFile::AddProjectCut(int64_t frame)
         if (used_)
             throw FileException("project file " + path_ + " is already closed");
         used_ = true;
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (IsSameFile(sourceFileName_, path_))
+            throw FileException("project file " + path_ + " is the input file");
+        try {
+            output_.emplace(path_);
+        } catch (const std::system_error& error) {
+            throw FileException("cannot create project file " + path_ + ": " + error.what());
+        }
+        fd_ = ::open(output_->writePath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd_ < 0)
             Fail("cannot create", errno);
         const std::string header = std::string(kHeader) + kLineEnd + sourceFileName_ + kLineEnd;
@@ -58,6 +67,8 @@ void ProjectFile::Close()
     fd_ = -1;
     if (::close(fd) != 0)
         Fail("cannot close", errno);
+    if (!output_->Commit())
+        throw FileException("cannot rename the finished project file to " + path_);
 }
 
 void ProjectFile::WriteAll(const char* data, size_t length)
@@ -82,6 +93,8 @@ void ProjectFile::Fail(const char* operation, int error)
         ::close(fd_);
         fd_ = -1;
     }
+    if (output_)
+        output_->Discard();
     throw FileException(std::string(operation) + " project file " + path_ + ": " + std::strerror(error));
 }
 

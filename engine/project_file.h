@@ -2,17 +2,22 @@
 // writing video: a header line, the input path, then one frame index per line.
 #pragma once
 
+#include "platform/atomic_output_file.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace klova {
 
-// Owns the project file of one conversion. The file is created (or truncated) by the
-// first cut, not by construction, so a conversion that records no cut leaves any
-// existing file alone. Lines end with CR LF; every line goes straight to the operating
-// system (no user-space buffer), so nothing written can be lost by a later failure.
+// Owns the project file of one conversion. The file is started by the first cut, not
+// by construction, so a conversion that records no cut leaves any existing file alone.
+// It is written under a temporary name beside its own and takes its name when closed:
+// an existing file of that name is replaced only by a complete new one. Lines end with
+// CR LF; every line goes straight to the operating system (no user-space buffer).
 //
-// Any failure to create, write or close the file raises klova::FileException. After a
+// Any failure to create, write or close the file raises klova::FileException, and so
+// does a path that names the input file itself (which is never touched). After a
 // failure the file is closed and IsOpen() is false, so the caller's teardown does not
 // try to write the end position into it again; further cuts raise FileException.
 class ProjectFile {
@@ -28,8 +33,8 @@ public:
     // if this is the first cut.
     void AddProjectCut(int64_t frame);
 
-    // Flushes the file to storage and closes it. The caller adds the end position
-    // first. Does nothing when the file is not open.
+    // Flushes the file to storage, closes it and gives it its name. The caller adds the
+    // end position first. Does nothing when the file is not open.
     void Close();
 
     bool IsOpen() const { return fd_ >= 0; }
@@ -40,6 +45,7 @@ private:
 
     std::string path_;
     std::string sourceFileName_;
+    std::optional<AtomicOutputFile> output_;  // removed unless Close completes it
     int fd_ = -1;
     bool used_ = false;  // created once; never created again by this object
 };

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <stdexcept>
 
 namespace klova {
@@ -71,10 +72,28 @@ ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine)
         profile.Load();
     }
     for (const auto& [key, value] : commandLine.overrides)
-        profile.SetString(kOptionsSection, key, value);
+        profile.SetStoredValue(kOptionsSection, key, value);
     ConversionSettings settings;
     LoadSettings(profile, settings);
+    CheckSettings(settings);
     return settings;
+}
+
+void CheckSettings(const ConversionSettings& settings)
+{
+    if (settings.SceneDetection < kSplitNone || settings.SceneDetection > kSplitProject)
+        throw std::invalid_argument("SceneDetection=" + std::to_string(settings.SceneDetection) +
+                                    ": must be 0 (one file), 1 (a clip file per scene) or 2 (editor project only)");
+    if (settings.SceneDetection == kSplitProject)
+        return;  // no output file is written
+    const std::string& name = settings.DstFileName;
+    if (name.empty())
+        throw std::invalid_argument("DstFileName is empty: it must name the output file");
+    const std::filesystem::path path(name);
+    const std::string last = path.filename().string();
+    std::error_code ignored;
+    if (name.back() == '/' || last == "." || last == ".." || std::filesystem::is_directory(path, ignored))
+        throw std::invalid_argument("DstFileName=" + name + ": names a folder, not a file");
 }
 
 std::string UsageText()
@@ -85,8 +104,10 @@ std::string UsageText()
         "\n"
         "Converts one video file without a window. The settings start from the defaults,\n"
         "then the profile FILE (an INI file as the program writes it, section [Options]),\n"
-        "then each Key=Value in order, written as the profile stores it. The profile is\n"
-        "never written. Statistics go to standard error while converting.\n"
+        "then each Key=Value in order, written as the profile stores it: a value in double\n"
+        "quotes is unquoted, with the profile's backslash escapes (\\\" \\\\ \\t ...), so\n"
+        "DstFileName=\" out.avi\" keeps its blank. The profile is never written.\n"
+        "Statistics go to standard error while converting.\n"
         "\n"
         "Options:\n"
         "  --profile FILE    start from the settings of this profile\n"
@@ -96,8 +117,9 @@ std::string UsageText()
         "  --version         print the version\n"
         "  -h, --help        print this help\n"
         "\n"
-        "Exit status: 0 done, 1 the conversion failed (the reason on standard error),\n"
-        "2 bad command line, 130 stopped by SIGINT or SIGTERM (the output written so far\n"
+        "Exit status: 0 done, 1 the conversion failed (the message on standard error and,\n"
+        "on the next line, its technical reason), 2 bad command line or settings no\n"
+        "conversion can use, 130 stopped by SIGINT or SIGTERM (the output written so far\n"
         "is complete). An input that ends well before the duration it states converts as\n"
         "far as it goes, with a warning on standard error and exit status 0.\n"
         "\n"

@@ -26,11 +26,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // The settings the command line asks for: the settings store's defaults, then the
 // profile (if any; throws std::runtime_error when it cannot be read), then each
-// override, all read through the profile's storage forms. Nothing is written.
+// override, all read through the profile's storage forms (an override's value is taken
+// as the profile would store it: a value in double quotes is unquoted, with the same
+// backslash escapes). Nothing is written. Throws std::invalid_argument, naming the key
+// and why, for settings no conversion can use (see CheckSettings).
 ConversionSettings SettingsFromCommandLine(const CommandLine& commandLine);
 
 // True when the command line asks about the program rather than for a conversion.
 bool AsksOnly(const CommandLine& commandLine);
+
+// Refuses, with std::invalid_argument naming the key and why, a SceneDetection other
+// than 0, 1 or 2, and (when an output file is written) a DstFileName that is empty or
+// names a folder ("dir/" would become the hidden file "dir/.avi").
+void CheckSettings(const ConversionSettings& settings);
 
 // The --help text.
 std::string UsageText();

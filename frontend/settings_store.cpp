@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace klova {
 namespace {
@@ -44,9 +45,12 @@ std::string GetString(const IniFile& profile, const char* key, const std::string
     return profile.GetString(kOptionsSection, key).value_or(defaultValue);
 }
 
+// Values beyond the field's range are held at its end, not wrapped round.
 int32_t GetInt(const IniFile& profile, const char* key, int32_t defaultValue)
 {
-    return static_cast<int32_t>(profile.GetInteger(kOptionsSection, key, defaultValue));
+    return static_cast<int32_t>(std::clamp<int64_t>(profile.GetInteger(kOptionsSection, key, defaultValue),
+                                                    std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
 }
 
 }  // namespace
@@ -98,7 +102,8 @@ void LoadSettings(const IniFile& profile, ConversionSettings& settings)
     settings.SceneDetection = GetInt(profile, "SceneDetection", 0);
     settings.WantPreview = GetInt(profile, "WantPreview", 1) != 0 ? 1 : 0;
     settings.KeepFrameRate = GetInt(profile, "KeepFrameRate", 1);
-    const auto storedRate = static_cast<uint32_t>(profile.GetInteger(kOptionsSection, "FrameRate", 30000));
+    const auto storedRate = static_cast<uint32_t>(std::clamp<int64_t>(
+        profile.GetInteger(kOptionsSection, "FrameRate", 30000), 0, std::numeric_limits<uint32_t>::max()));
     settings.FrameRate = storedRate * 0.001;
     settings.KeepFrameSize = GetInt(profile, "KeepFrameSize", 1);
     settings.FrameWidth = GetInt(profile, "FrameWidth", 320);
@@ -136,10 +141,11 @@ void SaveSettings(IniFile& profile, const ConversionSettings& settings, const st
     setInt("SceneDetection", settings.SceneDetection);
     setInt("WantPreview", settings.WantPreview);
     setInt("KeepFrameRate", settings.KeepFrameRate);
-    // Truncated toward zero, as a 32-bit integer.
-    const double millirate = settings.FrameRate * 1000.0;
-    const bool representable = std::isfinite(millirate) && std::fabs(millirate) < 9.0e15;
-    setInt("FrameRate", representable ? static_cast<int32_t>(static_cast<int64_t>(millirate)) : 0);
+    // Rounded to the nearest thousandth (truncating made 4.007 read back as 4.006, one
+    // less on every load and save), held within a 32-bit integer.
+    const double millirate = std::round(settings.FrameRate * 1000.0);
+    const double storedRate = std::isfinite(millirate) ? std::clamp(millirate, 0.0, 4294967295.0) : 0.0;
+    setInt("FrameRate", static_cast<int64_t>(storedRate));
     setInt("KeepFrameSize", settings.KeepFrameSize);
     setInt("FrameWidth", settings.FrameWidth);
     setInt("FrameHeight", settings.FrameHeight);

@@ -205,6 +205,7 @@ bool MainDialog::RunGuarded(const std::function<void()>& action)
         const std::optional<std::string> text = FailureText(std::current_exception());
         if (!text)
             throw;
+        LogFailure(std::current_exception());
         StopConversion();
         failureShown_ = true;
         SetStatusText(QString::fromStdString(*text), true);
@@ -218,6 +219,7 @@ void MainDialog::StopConversion()
         job_.StopConversion();
     } catch (...) {
         // The teardown is complete; only the project file's end could not be written.
+        LogFailure(std::current_exception());
         failureShown_ = true;
         ShowStatusMessage(IDS_CANNOT_WRITE_PROJECT, true);
     }

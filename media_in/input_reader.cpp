@@ -5,6 +5,8 @@
 #include "media_in/source_graph.h"
 #include "platform/errors.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -27,9 +29,15 @@ int64_t PlausibleCount(bool reported, int64_t count, MediaTime duration, double 
 
 }  // namespace
 
-InputReader::InputReader(const std::string& fileName, const MediaType& requested, bool formatFree)
+InputReader::InputReader(const std::string& fileName, const MediaType& requested, bool formatFree,
+                         const std::atomic<bool>* stopRequested)
     : fileName_(fileName), requiredFormat_(requested.formattype), preferred_(requested)
 {
+    // Only what can be read to its end without waiting for someone else.
+    struct stat info {};
+    if (::stat(fileName_.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode))
+        throw CMyException(ErrorCode::InputOpenFailed, fileName_ + " is not a regular file");
+
     if (formatFree) {
         preferred_.formattype = FormatType::None;
         preferred_.videoInfo = VIDEOINFOHEADER{};
@@ -43,11 +51,12 @@ InputReader::InputReader(const std::string& fileName, const MediaType& requested
     control_ = MediaReaderControlOf(sink_.get());
     CheckResult(control_ ? S_OK : E_OUTOFMEMORY);
     CheckResult(control_->SetPreferredType(&preferred_, &requiredFormat_));
+    CheckResult(control_->SetStopRequest(stopRequested));
 
     const auto kind = requested.majortype == MajorType::Video ? SourceGraph::Kind::Video : SourceGraph::Kind::Audio;
     graph_ = std::make_unique<SourceGraph>(kind, sink_.get(), *control_);
     CheckResult(graph_->Build(fileName_));
-    const HRESULT prerolled = graph_->Preroll();
+    const HRESULT prerolled = graph_->Preroll(stopRequested);
     if (prerolled == SourceGraph::kNoStreamOfKind && kind == SourceGraph::Kind::Video)
         throw CMyException(ErrorCode::NoVideoStream, fileName_ + " has no video stream");
     CheckResult(prerolled);
@@ -182,8 +191,14 @@ void InputReader::GetProperty(int32_t index, void* value) const
 
 void InputReader::CheckResult(HRESULT hr)
 {
-    if (Failed(hr))
-        throw CMyException(ErrorCode::InputOpenFailed, "cannot open input file " + fileName_);
+    if (!Failed(hr))
+        return;
+    std::string detail = "cannot open input file " + fileName_;
+    if (hr == E_ABORT)
+        detail += ": stopped while opening";
+    else if (const std::string error = graph_ ? graph_->FirstError() : std::string(); !error.empty())
+        detail += ": " + error;
+    throw CMyException(ErrorCode::InputOpenFailed, detail);
 }
 
 }  // namespace klova

@@ -10,6 +10,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,10 +35,15 @@ class InputReader {
 public:
     // Builds the pipeline and waits until the first sample is decoded; throws
     // CMyException(ErrorCode::InputOpenFailed) on any failure, including a file with no
-    // audio when audio is asked for; a file with no video stream at all when video is
-    // asked for throws ErrorCode::NoVideoStream. formatFree: accept any format block
-    // (frame size, rate, channels) of the requested type.
-    InputReader(const std::string& fileName, const MediaType& requested, bool formatFree);
+    // audio when audio is asked for, and a name that is neither a regular file nor a
+    // block device (a FIFO would block the opening for good); a file with no video
+    // stream at all when video is asked for throws ErrorCode::NoVideoStream.
+    // formatFree: accept any format block (frame size, rate, channels) of the requested
+    // type. stopRequested: a flag another thread (a signal handler) may set; the wait for
+    // the first sample then fails, and later reads find the end of the stream. Borrowed;
+    // null for none.
+    InputReader(const std::string& fileName, const MediaType& requested, bool formatFree,
+                const std::atomic<bool>* stopRequested = nullptr);
     virtual ~InputReader();  // never throws; returns promptly even mid-stream
     InputReader(const InputReader&) = delete;
     InputReader& operator=(const InputReader&) = delete;

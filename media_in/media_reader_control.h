@@ -5,6 +5,7 @@
 #include "media_in/media_type.h"
 #include "platform/media_types.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace klova {
@@ -50,6 +51,11 @@ public:
     // Ends the stream as its end would: a waiting or later WaitForSample returns S_FALSE
     // until the next flush. Called from any thread (the pipeline's bus on a failure).
     virtual HRESULT AbortStream() = 0;
+
+    // A flag that another thread (a signal handler) may set to stop the conversion:
+    // while it is set, WaitForSample returns S_FALSE, as at the end of the stream, within
+    // a tenth of a second. Borrowed; null (the default) for none. Before reading.
+    virtual HRESULT SetStopRequest(const std::atomic<bool>* stopRequested) = 0;
 
     // Whether the frame rate in the decoded video's caps can be trusted. Decoders make
     // up a rate when the container gave them none; the sink then ignores the caps'

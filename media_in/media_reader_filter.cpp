@@ -5,6 +5,7 @@
 #include "media_in/media_type_caps.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 GST_DEBUG_CATEGORY_EXTERN(klova_media_reader_debug);
@@ -13,6 +14,9 @@ GST_DEBUG_CATEGORY_EXTERN(klova_media_reader_debug);
 namespace klova {
 
 namespace {
+
+// How often a wait for a sample looks at the stop request.
+constexpr std::chrono::milliseconds kStopPollPeriod{100};
 
 MediaTime NsToMediaTime(guint64 ns)
 {
@@ -160,7 +164,18 @@ HRESULT MediaReaderFilter::RequestSample()
 HRESULT MediaReaderFilter::WaitForSample()
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return delivered_ || ((ended_ || aborted_) && !copying_); });
+    const auto ready = [this] { return delivered_ || ((ended_ || aborted_) && !copying_); };
+    if (stopRequested_) {
+        // The flag is set by a signal handler, which cannot notify: look at it now and then.
+        while (!changed_.wait_for(lock, kStopPollPeriod, ready)) {
+            if (stopRequested_->load() && !copying_) {
+                requested_ = false;
+                return S_FALSE;
+            }
+        }
+    } else {
+        changed_.wait(lock, ready);
+    }
     if (delivered_) {
         delivered_ = false;
         return S_OK;
@@ -211,6 +226,13 @@ HRESULT MediaReaderFilter::AbortStream()
         aborted_ = true;
     }
     changed_.notify_all();
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::SetStopRequest(const std::atomic<bool>* stopRequested)
+{
+    std::lock_guard lock(mutex_);
+    stopRequested_ = stopRequested;
     return S_OK;
 }
 

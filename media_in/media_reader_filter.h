@@ -54,6 +54,7 @@ public:
     HRESULT GetDataLength(bool reset, uint32_t* length) override;
     HRESULT GetTimes(bool reset, MediaTime* start, MediaTime* stop) override;
     HRESULT AbortStream() override;
+    HRESULT SetStopRequest(const std::atomic<bool>* stopRequested) override;
     HRESULT SetFrameRateTrusted(bool trusted) override;
     HRESULT SetNominalFrameRate(double framesPerSecond) override;
     HRESULT GetStreamOrigin(uint64_t* originNs) override;
@@ -108,6 +109,7 @@ private:
     bool flushing_ = false; // SetFlush(true)
     bool unlocked_ = false; // the pipeline asked render to give up (flush or state change)
     bool frameRateTrusted_ = true;
+    const std::atomic<bool>* stopRequested_ = nullptr;
     // A measured rate waiting to be handed to the frame timer on the streaming thread;
     // 0 when there is none.
     double pendingNominalRate_ = 0.0;

@@ -3,6 +3,7 @@
 #include "media_in/media_type_caps.h"
 #include "platform/callback_guard.h"
 
+#include <chrono>
 #include <cstring>
 
 GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
@@ -11,6 +12,15 @@ GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
 namespace klova {
 
 namespace {
+
+// What a demuxer may queue ahead of the reader, per stream, and what may wait between
+// the video decoder and the colour conversion (a queue always takes one frame, however
+// large).
+constexpr guint64 kDemuxerQueueTime = 2 * GST_SECOND;
+constexpr guint kDecodedQueueBytes = 64 * 1024 * 1024;
+
+// How often a wait for the first sample looks at the stop request.
+constexpr std::chrono::milliseconds kStopPollPeriod{100};
 
 // decodebin's autoplug-select answers (GstAutoplugSelectResult).
 constexpr int kAutoplugTry = 0;
@@ -104,7 +114,8 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     GstPtr<GstCaps> caps;
     if (kind_ == Kind::Video) {
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
-        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
+        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", kDecodedQueueBytes, "max-size-time",
+                     kDemuxerQueueTime, nullptr);
         // Follows the stream's orientation tag; passes frames through untouched without one.
         gst_util_set_object_arg(G_OBJECT(upright.get()), "video-direction", "auto");
         // BGR, or a 4:2:0 format the sink converts itself while it copies.
@@ -117,6 +128,11 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     g_object_set(filter.get(), "caps", caps.get(), nullptr);
     g_object_set(sink_.get(), "sync", FALSE, nullptr);
 
+    // The demuxer's queues are bounded in time too. Otherwise, while the reader waits
+    // for the engine, the demuxer runs on through the file feeding the other kind's
+    // fakesink and queues every packet of this kind it passes (all the sound of a long
+    // file, in the audio reader): memory grows with the input's length.
+    g_object_set(decodebin_.get(), "max-size-time", kDemuxerQueueTime, nullptr);
     g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
     g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
     g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
@@ -150,14 +166,23 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     return S_OK;
 }
 
-HRESULT SourceGraph::Preroll()
+HRESULT SourceGraph::Preroll(const std::atomic<bool>* stopRequested)
 {
     const GstStateChangeReturn change = gst_element_set_state(pipeline_.get(), GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_FAILURE)
         return E_FAIL;
     std::unique_lock lock(mutex_);
-    if (change == GST_STATE_CHANGE_ASYNC)
-        changed_.wait(lock, [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); });
+    const auto settled = [this] { return prerolled_ || failed_ || (noMorePads_ && !linked_); };
+    if (change == GST_STATE_CHANGE_ASYNC) {
+        // A stop request is set by a signal handler, which cannot notify: look at it now
+        // and then.
+        while (!changed_.wait_for(lock, kStopPollPeriod, settled)) {
+            if (stopRequested && stopRequested->load()) {
+                GST_INFO("stopped while prerolling");
+                return E_ABORT;
+            }
+        }
+    }
     if (!linked_ && !sawKind_ && noMorePads_) {
         GST_INFO("the file has no stream of the requested kind");
         return kNoStreamOfKind;
@@ -189,6 +214,12 @@ bool SourceGraph::QueryDuration(GstFormat format, int64_t* value) const
         return false;
     *value = answer;
     return true;
+}
+
+std::string SourceGraph::FirstError() const
+{
+    std::lock_guard lock(mutex_);
+    return firstError_;
 }
 
 void SourceGraph::Fail()
@@ -333,6 +364,12 @@ GstBusSyncReply SourceGraph::OnBusMessage(GstMessage* message)
         GstPtr<gchar> debug(rawDebug);
         GST_WARNING("pipeline error from %s: %s (%s)", GST_OBJECT_NAME(GST_MESSAGE_SRC(message)),
                     error ? error->message : "", debug ? debug.get() : "");
+        {
+            std::lock_guard lock(mutex_);
+            if (firstError_.empty())
+                firstError_ = std::string(GST_OBJECT_NAME(GST_MESSAGE_SRC(message))) + ": " +
+                              (error ? error->message : "error");
+        }
         // Before the first sample this fails the open; after it, it ends the stream.
         Fail();
         control_.AbortStream();

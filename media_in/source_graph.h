@@ -13,6 +13,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -37,9 +38,9 @@ public:
     HRESULT Build(const std::string& fileName);
 
     // Pauses the pipeline and waits until the sink has its first sample (or the end),
-    // or the pipeline failed, or the file turned out to have no stream of the kind
-    // (kNoStreamOfKind).
-    HRESULT Preroll();
+    // or the pipeline failed, or the file turned out to have no stream of the kind, or
+    // stopRequested (null: none) was set.
+    HRESULT Preroll(const std::atomic<bool>* stopRequested = nullptr);
 
     HRESULT Run();
 
@@ -48,6 +49,9 @@ public:
 
     // Duration of the reader's stream as the sink's upstream reports it.
     bool QueryDuration(GstFormat format, int64_t* value) const;
+
+    // The first error the pipeline reported ("element: message"), or empty. Any thread.
+    std::string FirstError() const;
 
 private:
     // Called on streaming threads.
@@ -79,8 +83,9 @@ private:
     GstPtr<GstElement> converterInput_;  // first element after decodebin
     GstPtr<GstBus> bus_;
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable changed_;
+    std::string firstError_;
     bool linked_ = false;       // the stream of the kind reached the converter
     bool sawKind_ = false;      // the file has a stream of the kind, decodable or not
     bool noMorePads_ = false;

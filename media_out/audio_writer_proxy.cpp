@@ -1,11 +1,13 @@
 #include "media_out/audio_writer_proxy.h"
 
-#include "media_out/audio_chunker.h"
 #include "media_out/writer_proxy_pin.h"
+#include "platform/frame_rate_fraction.h"
 #include "platform/gst_ptr.h"
 
 #include <gst/audio/audio.h>
 
+#include <cmath>
+#include <cstring>
 #include <mutex>
 
 GST_DEBUG_CATEGORY_STATIC(audio_writer_proxy_debug);
@@ -25,21 +27,39 @@ GstAudioFormat PcmFormat(uint16_t bitsPerSample)
     }
 }
 
+// Bytes of the largest chunk the engine hands over at this rate: one frame's exact share
+// (at the rate's fraction, as the engine counts it) rounded up, with a block to spare.
+uint32_t MaxChunkBytes(uint32_t bytesPerSecond, uint32_t blockAlign, double frameRate)
+{
+    const FrameRateFraction rate = ToFrameRateFraction(frameRate);
+    if (rate.numerator <= 0)
+        return 0;
+    const uint64_t blocks = static_cast<uint64_t>(bytesPerSecond / blockAlign) * static_cast<uint64_t>(rate.denominator) /
+                                static_cast<uint64_t>(rate.numerator) +
+                            2;
+    const uint64_t bytes = blocks * blockAlign;
+    return bytes < 2147483647u ? static_cast<uint32_t>(bytes) : 0;
+}
+
 class AudioWriterProxyFilter final : public WriterProxyPin, public IAudioWriterProxy {
 public:
     explicit AudioWriterProxyFilter(GstBaseSrc* element) : WriterProxyPin(element) {}
 
     HRESULT SetFrameRate(double framesPerSecond) override;
     HRESULT SetFormat(const WAVEFORMATEX* format) override;
-    HRESULT PutSamples(const uint8_t* chunk) override { return handoff_.Put(chunk); }
+    HRESULT PutSamples(const uint8_t* chunk, uint32_t length) override;
+    void SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period) override
+    {
+        handoff_.SetWaitWatcher(std::move(watcher), period);
+    }
 
     GstCaps* GetCaps(GstCaps* filter) const override;
     bool SetCaps(GstCaps* caps) override;
-    std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) override;
+    std::optional<Piece> CopyInto(const uint8_t* data, uint32_t length, uint8_t* out, size_t capacity) override;
 
 protected:
     guint OutputBufferSize() const override;
-    void ResetStream() override { chunker_.Reset(); }
+    void ResetStream() override { bytesSent_ = 0; }
 
 private:
     // Guards the settings (engine thread) against caps building (any thread).
@@ -47,9 +67,11 @@ private:
     double frameRate_ = 15.0;
     WAVEFORMATEX format_;
 
-    // Fixed by SetCaps before streaming starts; used by CopyInto on the streaming thread.
-    AudioChunker chunker_;
+    // Fixed by SetCaps before streaming starts.
+    uint32_t blockAlign_ = 0;
+    uint32_t maxChunkBytes_ = 0;
     uint64_t timeBytesPerSecond_ = 0;  // the byte rate the time stamps count in
+    uint64_t bytesSent_ = 0;           // streaming thread only
 };
 
 HRESULT AudioWriterProxyFilter::SetFrameRate(double framesPerSecond)
@@ -66,6 +88,25 @@ HRESULT AudioWriterProxyFilter::SetFormat(const WAVEFORMATEX* format)
     std::lock_guard guard(stateLock_);
     format_ = *format;
     return S_OK;
+}
+
+HRESULT AudioWriterProxyFilter::PutSamples(const uint8_t* chunk, uint32_t length)
+{
+    if (chunk) {
+        uint32_t blockAlign = 0;
+        uint32_t maxChunkBytes = 0;
+        {
+            std::lock_guard guard(stateLock_);
+            blockAlign = blockAlign_;
+            maxChunkBytes = maxChunkBytes_;
+        }
+        // Before the format is settled nothing runs, and the hand-off says so.
+        if (blockAlign != 0 && (length % blockAlign != 0 || length > maxChunkBytes))
+            return E_INVALIDARG;
+        if (blockAlign != 0 && length == 0)
+            return S_OK;  // a frame shorter than one sample block carries no sound
+    }
+    return handoff_.Put(chunk, length);
 }
 
 GstCaps* AudioWriterProxyFilter::GetCaps(GstCaps* filter) const
@@ -93,30 +134,40 @@ bool AudioWriterProxyFilter::SetCaps(GstCaps* caps)
     const uint32_t blockAlign = static_cast<uint32_t>(GST_AUDIO_INFO_BPF(&info));
     const uint32_t bytesPerSecond = blockAlign * static_cast<uint32_t>(GST_AUDIO_INFO_RATE(&info));
     std::lock_guard guard(stateLock_);
-    if (!chunker_.Configure(bytesPerSecond, blockAlign, frameRate_))
+    if (blockAlign == 0 || !(frameRate_ > 0.0) || !std::isfinite(frameRate_))
         return false;
+    const uint32_t maxChunkBytes = MaxChunkBytes(bytesPerSecond, blockAlign, frameRate_);
+    if (maxChunkBytes == 0)
+        return false;
+    blockAlign_ = blockAlign;
+    maxChunkBytes_ = maxChunkBytes;
     // The time stamps count in the byte rate the engine gave; a record without one
     // counts in the offered rate rather than dividing by zero.
     timeBytesPerSecond_ = format_.nAvgBytesPerSec ? format_.nAvgBytesPerSec : bytesPerSecond;
-    GST_DEBUG_OBJECT(element_, "chunks of %u bytes, samples of up to %u bytes", chunker_.chunkBytes(),
-                     chunker_.sampleBytes());
+    GST_DEBUG_OBJECT(element_, "blocks of %u bytes, chunks of up to %u bytes", blockAlign_, maxChunkBytes_);
     return true;
 }
 
 guint AudioWriterProxyFilter::OutputBufferSize() const
 {
     std::lock_guard guard(stateLock_);
-    return chunker_.sampleBytes();
+    return maxChunkBytes_;
 }
 
-// Called on the streaming thread.
-std::optional<WriterProxyPin::Piece> AudioWriterProxyFilter::CopyInto(const uint8_t* chunk, uint8_t* out,
-                                                                      size_t capacity)
+// Called on the streaming thread. The times come from the byte count of the whole
+// stream, so rounding never accumulates.
+std::optional<WriterProxyPin::Piece> AudioWriterProxyFilter::CopyInto(const uint8_t* chunk, uint32_t length,
+                                                                      uint8_t* out, size_t capacity)
 {
-    if (capacity < chunker_.sampleBytes())
+    if (capacity < length)
         return std::nullopt;
-    const uint32_t length = chunker_.Fill(chunk, out);
-    return Piece{length, static_cast<MediaTime>(static_cast<uint64_t>(length) * kUnitsPerSecond / timeBytesPerSecond_)};
+    std::memcpy(out, chunk, length);
+    const auto timeOf = [this](uint64_t bytes) {
+        return static_cast<MediaTime>(gst_util_uint64_scale(bytes, kUnitsPerSecond, timeBytesPerSecond_));
+    };
+    const MediaTime duration = timeOf(bytesSent_ + length) - timeOf(bytesSent_);
+    bytesSent_ += length;
+    return Piece{length, duration};
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // "AudioWriterProxy": the push source that feeds the engine's audio, one output
 // frame's worth per chunk, into the AVI writer pipeline as PCM buffers of whole sample
-// blocks with time stamps from the byte rate.
+// blocks with time stamps from the byte count.
 //
 // Registered in-process only (factory "audiowriterproxy"). AviWriter builds the
 // equivalent of
@@ -11,7 +11,9 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace klova {
 
@@ -23,10 +25,14 @@ public:
     // Copies the record. PCM of 8, 16, 24 or 32 bits is offered; the block size and
     // byte rate offered are derived from channels, bits and rate.
     virtual HRESULT SetFormat(const WAVEFORMATEX* format) = 0;
-    // Engine thread. The chunk holds at least trunc(nAvgBytesPerSec / frame rate) bytes,
-    // exactly that many are taken. Blocks until the streaming thread has copied them
-    // (S_OK) or the pipeline failed (negative). Null ends the stream and returns at once.
-    virtual HRESULT PutSamples(const uint8_t* chunk) = 0;
+    // Engine thread. One frame's chunk of `length` bytes: whole sample blocks, at most
+    // the frame's exact share rounded up and a block more (E_INVALIDARG otherwise); an
+    // empty chunk is taken at once. Blocks until the streaming thread has copied them (S_OK) or
+    // the pipeline failed (negative). Null ends the stream and returns at once.
+    virtual HRESULT PutSamples(const uint8_t* chunk, uint32_t length) = 0;
+    // Runs watcher on the engine thread every `period` while PutSamples waits. Before
+    // streaming.
+    virtual void SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period) = 0;
 
 protected:
     ~IAudioWriterProxy() = default;

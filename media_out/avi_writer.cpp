@@ -7,7 +7,11 @@
 #include "codecs/video_compression_adapter.h"
 #include "media_out/avi_channel_mask.h"
 #include "platform/errors.h"
+#include "platform/frame_rate_fraction.h"
 #include "resources/string_table.h"
+
+#include <algorithm>
+#include <system_error>
 
 GST_DEBUG_CATEGORY_STATIC(avi_writer_debug);
 #define GST_CAT_DEFAULT avi_writer_debug
@@ -16,15 +20,28 @@ namespace klova {
 
 namespace {
 
+// Every queue is bounded by bytes and by time, so memory does not grow with the length
+// of the input; the muxer takes the streams in time order (MuxInputStamper), so no
+// queue has to hold much, and MuxStallGuard lets one hold more should the muxer ever
+// wait for the other stream while it is full.
+
 // Raw frames queued before an encoder: enough for the encoder thread and the engine to
 // overlap, few enough that the engine cannot run far ahead and fill memory.
 constexpr guint kEncoderQueueFrames = 4;
 
-// Video queued before the muxer. avimux writes a video frame only once the audio it
-// holds is half a second ahead of it; since the engine hands over both streams in step,
-// the video must wait that long somewhere, or the muxer (waiting for audio) and the
-// engine (waiting for the video to be taken) stall each other.
+// Queued before the muxer: frames of one stream while the muxer writes the other, and
+// what an encoder on the other stream holds back before it gives its first output.
 constexpr guint64 kMuxQueueTime = GST_SECOND;
+constexpr guint kMinMuxQueueBytes = 2 * 1024 * 1024;
+constexpr guint kRawMuxQueueFrames = 3;  // uncompressed frames can be large (25 MB at 4K)
+
+// Audio waits while a video encoder holds frames back before its first output (x264's
+// look-ahead, B-frames): a few seconds of sound are small.
+constexpr guint64 kAudioQueueTime = 3 * GST_SECOND;
+constexpr guint kMinAudioQueueBytes = 256 * 1024;
+
+// How often a hand-off that waits looks whether the muxer has stalled.
+constexpr std::chrono::milliseconds kStallCheckPeriod{250};
 
 // The PCM a DV file carries beside the video: 16-bit stereo at one of DV's rates.
 constexpr const char* kDvAudioCaps = "audio/x-raw, format=(string)S16LE, rate=(int){ 48000, 44100, 32000 }, "
@@ -70,8 +87,9 @@ AviWriter::AviWriter(const EncoderConfigStore& encoderConfigs, AviCompression co
 
 AviWriter::~AviWriter()
 {
-    // The owner normally ends both streams first; a writer dropped half-way leaves an
-    // incomplete file, but its threads and the file are released all the same.
+    // The owner normally ends both streams first. A writer dropped half-way (after a
+    // failure) releases its threads and closes its file, whose temporary name is then
+    // removed: the output of a failed run does not appear.
     gst_element_set_state(graph_.get(), GST_STATE_NULL);
     GstPtr<GstBus> bus = adopt(gst_element_get_bus(graph_.get()));
     gst_bus_set_sync_handler(bus.get(), nullptr, nullptr, nullptr);
@@ -193,17 +211,46 @@ void AviWriter::ConnectVideoEncoder(GstElement* from, GstElement* encoder)
     linker_->Connect(filter, encoder);
 }
 
-GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint64 maxTime)
+GstElement* AviWriter::CreateQueue(const char* name, guint maxBuffers, guint maxBytes, guint64 maxTime)
 {
     GstElement* queue = linker_->Create("queue", name);
-    g_object_set(queue, "max-size-buffers", maxBuffers, "max-size-bytes", 0u, "max-size-time", maxTime, nullptr);
+    g_object_set(queue, "max-size-buffers", maxBuffers, "max-size-bytes", maxBytes, "max-size-time", maxTime, nullptr);
     return queue;
+}
+
+// The first output pad of an element (an encoder's "src", whatever its name).
+GstPtr<GstPad> AviWriter::OutputPad(GstElement* element)
+{
+    GstPtr<GstPad> pad = adopt(gst_element_get_static_pad(element, "src"));
+    if (pad)
+        return pad;
+    GstPtr<GstIterator> pads = adopt(gst_element_iterate_src_pads(element));
+    GValue item = G_VALUE_INIT;
+    if (gst_iterator_next(pads.get(), &item) == GST_ITERATOR_OK)
+        pad = GstPtr<GstPad>(GST_PAD(g_value_dup_object(&item)));
+    g_value_unset(&item);
+    return pad;
+}
+
+void AviWriter::StampVideo(GstElement* element)
+{
+    GstPtr<GstPad> pad = OutputPad(element);
+    if (!pad)
+        ThrowOpenFailed("no output to stamp on " + std::string(GST_ELEMENT_NAME(element)));
+    const FrameRateFraction rate = ToFrameRateFraction(frameRate_);
+    videoStamper_.emplace(pad.get(), MuxInputStamper::Kind::Video, rate.numerator, rate.denominator);
 }
 
 void AviWriter::OpenFile(const std::string& path)
 {
     if (videoSource_)
         ThrowOpenFailed("the file is already open");
+    try {
+        outputFile_.emplace(path);
+    } catch (const std::system_error& error) {
+        ThrowOpenFailed("cannot create " + path + ": " + error.what());
+    }
+    const std::string& writePath = outputFile_->writePath();
     videoSource_ = MakeElement(kVideoWriterProxyFactory);
     if (!videoSource_ || !linker_->Add(videoSource_.get(), "VideoWriterProxy"))
         ThrowOpenFailed("cannot create VideoWriterProxy");
@@ -215,15 +262,19 @@ void AviWriter::OpenFile(const std::string& path)
     // A queue right behind the proxy decouples the engine from the rest: an encoder runs
     // on the queue's thread, beside the engine. Without an encoder it is the muxer's queue.
     const bool compress = !videoCodecName_.empty() && videoCodecName_ != LoadStringResource(IDS_UNCOMPRESSED);
-    GstElement* videoQueue = compress ? CreateQueue("VideoQueue", kEncoderQueueFrames, 0)
-                                      : CreateQueue("VideoQueue", 0, kMuxQueueTime);
+    const guint frameBytes = DibImageSize(frameWidth_, frameHeight_, bitCount_);
+    GstElement* videoQueue =
+        compress ? CreateQueue("VideoQueue", kEncoderQueueFrames, kEncoderQueueFrames * frameBytes, kMuxQueueTime)
+                 : CreateQueue("VideoQueue", 0, std::max(kMinMuxQueueBytes, kRawMuxQueueFrames * frameBytes),
+                               kMuxQueueTime);
     linker_->Connect(videoSource_.get(), videoQueue);
+    muxVideoQueue_ = videoQueue;
     GstPtr<GstElement> compressor;
     if (compress) {
         compressor = FindVideoCompressor(videoCodecName_);
         ApplyVideoSettings(compressor.get());
         if (AviEncoderCheck::WritesFileItself(compressor.get())) {
-            g_object_set(compressor.get(), "location", path.c_str(), nullptr);
+            g_object_set(compressor.get(), "location", writePath.c_str(), nullptr);
             linker_->Connect(videoQueue, compressor.get());
             sinkCompressor_ = std::move(compressor);
             return;
@@ -232,22 +283,28 @@ void AviWriter::OpenFile(const std::string& path)
 
     aviMux_ = Held(linker_->Create("avimux", "AVI Mux"));
     GstElement* fileWriter = linker_->Create("filesink", "File writer");
-    g_object_set(fileWriter, "location", path.c_str(), "sync", FALSE, nullptr);
+    g_object_set(fileWriter, "location", writePath.c_str(), "sync", FALSE, nullptr);
     if (compress) {
         ConnectVideoEncoder(videoQueue, compressor.get());
         dvOutput_ = AviEncoderCheck::IsDvEncoder(compressor.get());
-        GstElement* muxQueue = CreateQueue("MuxQueue", 0, kMuxQueueTime);
+        GstElement* muxQueue =
+            CreateQueue("MuxQueue", 0, std::max(kMinMuxQueueBytes, 2 * frameBytes), kMuxQueueTime);
         linker_->Connect(compressor.get(), muxQueue);
         linker_->Connect(muxQueue, aviMux_.get());
+        muxVideoQueue_ = muxQueue;
+        StampVideo(compressor.get());
     } else {
         linker_->Connect(videoQueue, aviMux_.get());
+        StampVideo(videoSource_.get());
     }
     linker_->Connect(aviMux_.get(), fileWriter);
+    stallGuard_.emplace(aviMux_.get());
+    videoProxy_->SetWaitWatcher([this] { stallGuard_->Check(); }, kStallCheckPeriod);
 
-    // Open the file now (created, or an existing one emptied), so a path that cannot be
-    // written fails here rather than as a failed run later.
+    // Open the file now, so a path that cannot be written fails here rather than as a
+    // failed run later.
     if (gst_element_set_state(fileWriter, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE)
-        ThrowOpenFailed("cannot create " + path);
+        ThrowOpenFailed("cannot create " + writePath);
 }
 
 void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName)
@@ -260,10 +317,18 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
     audioProxy_ = GetAudioWriterProxy(audioSource_.get());
     audioProxy_->SetFrameRate(frameRate);
     audioProxy_->SetFormat(&format);
-    // Unbounded: audio is small, and it must keep flowing while the video encoder holds
-    // frames back, or the muxer (waiting for both) would stall the engine.
-    GstElement* audioQueue = CreateQueue("AudioQueue", 0, 0);
+    // It must keep flowing while a video encoder holds frames back, or the muxer
+    // (waiting for both) would stall the engine.
+    const auto queueBytes = static_cast<guint>(
+        std::min<guint64>(std::max<guint64>(kMinAudioQueueBytes, gst_util_uint64_scale(format.nAvgBytesPerSec,
+                                                                                        kAudioQueueTime, GST_SECOND)),
+                          G_MAXINT));
+    GstElement* audioQueue = CreateQueue("AudioQueue", 0, queueBytes, kAudioQueueTime);
     linker_->Connect(audioSource_.get(), audioQueue);
+    if (stallGuard_) {
+        stallGuard_->Watch(muxVideoQueue_, audioQueue);
+        audioProxy_->SetWaitWatcher([this] { stallGuard_->Check(); }, kStallCheckPeriod);
+    }
 
     if (dvOutput_) {
         GstElement* convert = linker_->Create("audioconvert", "ACM Wrapper");
@@ -275,6 +340,7 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
         linker_->Connect(convert, resample);
         linker_->Connect(resample, dvAudio);
         linker_->Connect(dvAudio, aviMux_.get());
+        StampAudio(dvAudio);
         return;
     }
 
@@ -284,13 +350,27 @@ void AviWriter::AddAudioStream(const WAVEFORMATEX& format, double frameRate, con
         AudioBitRateRule::Attach(compressor.get());
         linker_->Connect(audioQueue, compressor.get(), GraphLinker::MediaKind::Audio);
         linker_->Connect(compressor.get(), target, GraphLinker::MediaKind::Audio);
+        StampAudio(compressor.get());
     } else {
         linker_->Connect(audioQueue, target);
+        StampAudio(audioQueue);
         // Surround PCM: the proxy offers its channels unpositioned; the speakers go
         // straight into the header.
         if (target == aviMux_.get() && format.nChannels > 2 && audioChannelMask_ != 0)
             WatchAviChannelMask(aviMux_.get(), audioChannelMask_);
     }
+}
+
+// Only audio on its way into our muxer is stamped: an encoder that writes the file
+// itself keeps its own times.
+void AviWriter::StampAudio(GstElement* lastElement)
+{
+    if (!aviMux_)
+        return;
+    GstPtr<GstPad> pad = OutputPad(lastElement);
+    if (!pad)
+        ThrowOpenFailed("no output to stamp on " + std::string(GST_ELEMENT_NAME(lastElement)));
+    audioStamper_.emplace(pad.get(), MuxInputStamper::Kind::Audio);
 }
 
 void AviWriter::StartGraph()
@@ -322,14 +402,14 @@ bool AviWriter::WriteVideo(const uint8_t* frame, HRESULT* result)
     // second video frame with no audio after the first means the audio is over: end its
     // stream, or the muxer would wait for it while the video queue fills.
     if (audioProxy_ && !audioEnded_ && videoWrites_ > audioWrites_) {
-        audioProxy_->PutSamples(nullptr);
+        audioProxy_->PutSamples(nullptr, 0);
         audioEnded_ = true;
     }
     ++videoWrites_;
     return Finish(videoProxy_->PutFrame(frame), result);
 }
 
-bool AviWriter::WriteAudio(const uint8_t* chunk, HRESULT* result)
+bool AviWriter::WriteAudio(const uint8_t* chunk, uint32_t length, HRESULT* result)
 {
     if (!chunk)
         return Finish(EndOfOutput(), result);
@@ -342,7 +422,7 @@ bool AviWriter::WriteAudio(const uint8_t* chunk, HRESULT* result)
         videoEnded_ = true;
     }
     ++audioWrites_;
-    return Finish(audioProxy_->PutSamples(chunk), result);
+    return Finish(audioProxy_->PutSamples(chunk, length), result);
 }
 
 HRESULT AviWriter::EndOfOutput()
@@ -353,7 +433,7 @@ HRESULT AviWriter::EndOfOutput()
     if (videoProxy_)
         videoProxy_->PutFrame(nullptr);
     if (audioProxy_)
-        audioProxy_->PutSamples(nullptr);
+        audioProxy_->PutSamples(nullptr, 0);
     // The muxer completes the file (index, final header) on the end of both streams;
     // the end reaches the bus once the file writer has it, or a failure does.
     if (running_)
@@ -361,12 +441,39 @@ HRESULT AviWriter::EndOfOutput()
     // Closing the file can fail too (data still buffered, disk full): the file writer
     // reports that while it stops.
     const bool stopped = gst_element_set_state(graph_.get(), GST_STATE_NULL) != GST_STATE_CHANGE_FAILURE;
+    const bool wroteData = running_;
     running_ = false;
-    std::lock_guard guard(busLock_);
-    if (!stopped && graphResult_ >= 0)
-        graphResult_ = E_FAIL;
-    endResult_ = graphResult_;
+    {
+        std::lock_guard guard(busLock_);
+        if (!stopped && graphResult_ >= 0)
+            graphResult_ = E_FAIL;
+        endResult_ = graphResult_;
+    }
+    // A complete file takes the final name; a failed one, or one that never got a frame
+    // (no header was written), is removed and any file of that name stays as it was.
+    if (outputFile_) {
+        if (Succeeded(endResult_) && wroteData) {
+            if (!outputFile_->Commit()) {
+                GST_WARNING("cannot rename the finished file to %s", outputFile_->finalPath().c_str());
+                std::lock_guard guard(busLock_);
+                graphError_ = "cannot give the finished file its name " + outputFile_->finalPath();
+                endResult_ = E_FAIL;
+            }
+        } else {
+            outputFile_->Discard();
+        }
+    }
     return endResult_;
+}
+
+std::string AviWriter::FailureDetail() const
+{
+    std::lock_guard guard(busLock_);
+    if (!graphError_.empty())
+        return graphError_;
+    if (Failed(graphResult_) || (ended_ && Failed(endResult_)))
+        return "the AVI file could not be completed";
+    return {};
 }
 
 GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer self) noexcept
@@ -383,8 +490,11 @@ GstBusSyncReply AviWriter::OnBusMessage(GstBus*, GstMessage* message, gpointer s
                     debug ? debug : "");
         {
             std::lock_guard guard(writer->busLock_);
-            if (writer->graphResult_ >= 0)
+            if (writer->graphResult_ >= 0) {
                 writer->graphResult_ = E_FAIL;
+                writer->graphError_ = std::string(GST_MESSAGE_SRC_NAME(message)) + ": " +
+                                      (error ? error->message : "error") + (debug ? std::string(" (") + debug + ")" : "");
+            }
         }
         writer->finished_.Set();
         // Passed on, so the proxies' sync-message watch wakes a waiting engine call.

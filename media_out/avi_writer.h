@@ -11,8 +11,11 @@
 #include "codecs/encoder_config_store.h"
 #include "media_out/audio_writer_proxy.h"
 #include "media_out/graph_linker.h"
+#include "media_out/mux_input_stamper.h"
+#include "media_out/mux_stall_guard.h"
 #include "media_out/output_writer.h"
 #include "media_out/video_writer_proxy.h"
+#include "platform/atomic_output_file.h"
 #include "platform/gst_ptr.h"
 #include "platform/media_types.h"
 #include "platform/sync_event.h"
@@ -48,8 +51,9 @@ public:
     // and End are WriteVideo and WriteAudio below, End their end call.
     void Open(const std::string& path, const OutputFormat& format) override;
     bool WriteVideo(const uint8_t* frame) override { return WriteVideo(frame, nullptr); }
-    bool WriteAudio(const uint8_t* chunk) override { return WriteAudio(chunk, nullptr); }
+    bool WriteAudio(const uint8_t* chunk, uint32_t length) override { return WriteAudio(chunk, length, nullptr); }
     bool End() override { return Succeeded(EndOfOutput()); }
+    std::string FailureDetail() const override;
 
     // Before OpenFile. The codec name is a friendly name, or "" or "<Uncompressed>" for
     // no encoder. Of the options, dwQuality (0..10000) and dwKeyFrameEvery (with
@@ -57,8 +61,11 @@ public:
     void SetVideoFormat(const AVICOMPRESSOPTIONS& videoSettings, double frameRate, int32_t width, int32_t height,
                         const std::string& videoCodecName);
 
-    // Builds the video branch and creates (or empties) the output file. Throws code 5
-    // when the encoder is unknown, a link fails or the file cannot be created.
+    // Builds the video branch and creates the output file under a temporary name beside
+    // the path; the end call renames it over the path once the file is complete, and a
+    // writer dropped before that removes it (an existing file of that name stays as it
+    // was). Throws code 5 when the encoder is unknown, a link fails or the file cannot be
+    // created.
     void OpenFile(const std::string& path);
 
     // After OpenFile, only for output with sound. "PCM", "pcm" and "" mean no encoder;
@@ -66,16 +73,16 @@ public:
     // that DV takes, whatever the name. Throws code 5.
     void AddAudioStream(const WAVEFORMATEX& format, double frameRate, const std::string& audioCodecName);
 
-    // Hands over one bottom-up RGB24 frame (or one chunk of audio of at least
-    // trunc(nAvgBytesPerSec / frameRate) bytes), blocking until it is copied. Per output
-    // frame the video comes first, then the audio; a stream that stops while the other
-    // goes on is ended at once (so the muxer does not wait for it). The first
+    // Hands over one bottom-up RGB24 frame (or one frame's chunk of audio: `length`
+    // bytes of whole sample blocks, see IAudioWriterProxy), blocking until it is copied.
+    // Per output frame the video comes first, then the audio; a stream that stops while
+    // the other goes on is ended at once (so the muxer does not wait for it). The first
     // write starts the pipeline (code 6 when it cannot start). Null ends both streams and
     // waits until the file is complete; the end call returns false when anything failed
     // along the way, including the completion of the file. A false result means the
     // writer is finished: close it.
     bool WriteVideo(const uint8_t* frame, HRESULT* result);
-    bool WriteAudio(const uint8_t* chunk, HRESULT* result);
+    bool WriteAudio(const uint8_t* chunk, uint32_t length, HRESULT* result);
 
     // Creates the encoder of that friendly name with the settings remembered for it, and
     // adds it to the pipeline under its friendly name. Throws code 5 when no listed
@@ -94,7 +101,10 @@ private:
     void ApplyVideoSettings(GstElement* encoder) const;
     bool EncoderOpens(GstElement* encoder, const GstCaps* formats) const;
     void ConnectVideoEncoder(GstElement* from, GstElement* encoder);
-    GstElement* CreateQueue(const char* name, guint maxBuffers, guint64 maxTime);  // 0: no limit
+    GstElement* CreateQueue(const char* name, guint maxBuffers, guint maxBytes, guint64 maxTime);  // 0: no limit
+    static GstPtr<GstPad> OutputPad(GstElement* element);
+    void StampVideo(GstElement* element);
+    void StampAudio(GstElement* lastElement);
     void StartGraph();
     HRESULT EndOfOutput();
     bool Finish(HRESULT hr, HRESULT* result) const;
@@ -121,6 +131,12 @@ private:
     GstPtr<GstElement> aviMux_;
     GstPtr<GstElement> sinkCompressor_;  // a video encoder that writes the file itself
     bool dvOutput_ = false;              // the video encoder makes DV
+    std::optional<AtomicOutputFile> outputFile_;  // from OpenFile; released after the pipeline
+    GstElement* muxVideoQueue_ = nullptr;         // the video's last queue before the muxer; the bin holds it
+    // Probes on the pipeline's pads: released before it.
+    std::optional<MuxInputStamper> videoStamper_;
+    std::optional<MuxInputStamper> audioStamper_;
+    std::optional<MuxStallGuard> stallGuard_;
 
     // Engine thread only.
     bool running_ = false;
@@ -132,8 +148,9 @@ private:
     bool videoEnded_ = false;  // ended early: the video ran out before the sound
 
     // Set from the bus handler, on whichever thread posts.
-    std::mutex busLock_;
+    mutable std::mutex busLock_;
     HRESULT graphResult_ = S_OK;  // first failure the pipeline reported
+    std::string graphError_;      // its text
     SyncEvent finished_{SyncEvent::Reset::Manual};  // end of stream reached, or a failure
 };
 

@@ -26,10 +26,14 @@ public:
     HRESULT OfferI420(bool offer) override;
     HRESULT SetPixelAspect(int32_t x, int32_t y) override;
     HRESULT PutFrame(const uint8_t* frame) override { return handoff_.Put(frame); }
+    void SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period) override
+    {
+        handoff_.SetWaitWatcher(std::move(watcher), period);
+    }
 
     GstCaps* GetCaps(GstCaps* filter) const override;
     bool SetCaps(GstCaps* caps) override;
-    std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) override;
+    std::optional<Piece> CopyInto(const uint8_t* data, uint32_t length, uint8_t* out, size_t capacity) override;
 
 protected:
     guint OutputBufferSize() const override;
@@ -159,7 +163,7 @@ guint VideoWriterProxyFilter::OutputBufferSize() const
 }
 
 // Called on the streaming thread.
-std::optional<WriterProxyPin::Piece> VideoWriterProxyFilter::CopyInto(const uint8_t* frame, uint8_t* out,
+std::optional<WriterProxyPin::Piece> VideoWriterProxyFilter::CopyInto(const uint8_t* frame, uint32_t, uint8_t* out,
                                                                       size_t capacity)
 {
     if (capacity < outputSize_)

@@ -12,7 +12,9 @@
 
 #include <gst/gst.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace klova {
 
@@ -35,6 +37,9 @@ public:
     // Engine thread. Blocks until the streaming thread has copied the frame (S_OK) or
     // the pipeline failed (negative). Null ends the stream and returns at once.
     virtual HRESULT PutFrame(const uint8_t* frame) = 0;
+    // Runs watcher on the engine thread every `period` while PutFrame waits. Before
+    // streaming.
+    virtual void SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period) = 0;
 
 protected:
     ~IVideoWriterProxy() = default;

@@ -5,22 +5,18 @@
 #include "platform/errors.h"
 #include "platform/unicode_text.h"
 
+#include <system_error>
 #include <utility>
 
 namespace klova {
 namespace {
 
-using GetTokenCall = int32_t (IWinMediaWriter::*)(uint32_t*);
-using WriteCall = int32_t (IWinMediaWriter::*)(uint32_t, const uint8_t*);
-
-// One write to a stream, addressed by the token the library gives for it.
-bool WriteStream(IWinMediaWriter* writer, GetTokenCall getToken, WriteCall write, const uint8_t* data)
+// The token the library gives for a stream, passed back with each write.
+uint32_t Token(IWinMediaWriter* writer, int32_t (IWinMediaWriter::*getToken)(uint32_t*))
 {
-    if (!writer)
-        return false;
     uint32_t token = 0;
     (writer->*getToken)(&token);
-    return Succeeded((writer->*write)(token, data));
+    return token;
 }
 
 }  // namespace
@@ -35,7 +31,12 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
     writer_ = library_ ? library_->CreateWriter() : WinMediaWriterPtr();
     if (!writer_)
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer library is not available");
-    const std::u16string widePath = Utf8ToUtf16(path);
+    try {
+        outputFile_.emplace(path);
+    } catch (const std::system_error& error) {
+        throw CMyException(ErrorCode::WindowsMediaFailed, "cannot create " + path + ": " + error.what());
+    }
+    const std::u16string widePath = Utf8ToUtf16(outputFile_->writePath());
     if (Failed(writer_->OpenFile(widePath.c_str(), profile_.c_str())))
         throw CMyException(ErrorCode::WindowsMediaFailed, "the Windows Media writer cannot open " + path);
     if (!format.pixelAspect.IsSquare() &&
@@ -50,12 +51,28 @@ void WinMediaWriterAdapter::Open(const std::string& path, const OutputFormat& fo
 
 bool WinMediaWriterAdapter::WriteVideo(const uint8_t* frame)
 {
-    return WriteStream(writer_.get(), &IWinMediaWriter::GetVideoToken, &IWinMediaWriter::WriteVideo, frame);
+    const bool ok =
+        writer_ && Succeeded(writer_->WriteVideo(Token(writer_.get(), &IWinMediaWriter::GetVideoToken), frame));
+    failed_ = failed_ || !ok;
+    return ok;
 }
 
-bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk)
+bool WinMediaWriterAdapter::WriteAudio(const uint8_t* chunk, uint32_t length)
 {
-    return WriteStream(writer_.get(), &IWinMediaWriter::GetAudioToken, &IWinMediaWriter::WriteAudio, chunk);
+    const bool ok = writer_ && Succeeded(writer_->WriteAudio(Token(writer_.get(), &IWinMediaWriter::GetAudioToken),
+                                                             chunk, length));
+    failed_ = failed_ || !ok;
+    return ok;
+}
+
+std::string WinMediaWriterAdapter::FailureDetail() const
+{
+    // The library logs its own reasons (FFmpeg's log); here only which step failed.
+    if (failed_)
+        return "the Windows Media writer refused a frame";
+    if (outputFile_ && !completed_ && !writer_)
+        return "the Windows Media file could not be completed";
+    return {};
 }
 
 bool WinMediaWriterAdapter::End()
@@ -63,10 +80,16 @@ bool WinMediaWriterAdapter::End()
     if (!writer_)
         return completed_;
     const bool videoEnded = Succeeded(writer_->WriteVideo(0, nullptr));
-    const bool audioEnded = Succeeded(writer_->WriteAudio(0, nullptr));
+    const bool audioEnded = Succeeded(writer_->WriteAudio(0, nullptr, 0));
     completed_ = videoEnded && audioEnded;
     // The library completes the file when the last reference goes.
     writer_.reset();
+    if (outputFile_) {
+        if (completed_)
+            completed_ = outputFile_->Commit();
+        else
+            outputFile_->Discard();
+    }
     return completed_;
 }
 

@@ -5,7 +5,9 @@
 
 #include "media_out/output_writer.h"
 #include "media_out/win_media_writer_ptr.h"
+#include "platform/atomic_output_file.h"
 
+#include <optional>
 #include <string>
 
 namespace klova {
@@ -18,22 +20,25 @@ public:
     // profile: a built-in profile's name or the text of a ".prx" file; empty for none
     // (the library then refuses to open the file).
     WinMediaWriterAdapter(const WinMediaLibrary* library, std::u16string profile);
-    // A file not ended is completed all the same: the library completes it when its
-    // writer is released.
+    // A file not ended is removed (the library completes it when its writer is
+    // released, under the temporary name).
     ~WinMediaWriterAdapter() override = default;
     WinMediaWriterAdapter(const WinMediaWriterAdapter&) = delete;
     WinMediaWriterAdapter& operator=(const WinMediaWriterAdapter&) = delete;
 
     void Open(const std::string& path, const OutputFormat& format) override;
     bool WriteVideo(const uint8_t* frame) override;
-    bool WriteAudio(const uint8_t* chunk) override;
+    bool WriteAudio(const uint8_t* chunk, uint32_t length) override;
     bool End() override;
+    std::string FailureDetail() const override;
 
 private:
     const WinMediaLibrary* library_;
     std::u16string profile_;
-    WinMediaWriterPtr writer_;  // from Open until End
+    std::optional<AtomicOutputFile> outputFile_;  // from Open; outlives the writer
+    WinMediaWriterPtr writer_;                    // from Open until End
     bool completed_ = false;    // End's answer
+    bool failed_ = false;       // a write or the end failed
 };
 
 }  // namespace klova

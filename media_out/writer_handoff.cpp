@@ -1,8 +1,16 @@
 #include "media_out/writer_handoff.h"
 
+#include <utility>
+
 namespace klova {
 
-HRESULT WriterHandoff::Put(const uint8_t* data)
+void WriterHandoff::SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period)
+{
+    waitWatcher_ = std::move(watcher);
+    watchPeriod_ = period;
+}
+
+HRESULT WriterHandoff::Put(const uint8_t* data, uint32_t length)
 {
     if (!data) {
         running_.ResetEvent();
@@ -11,6 +19,7 @@ HRESULT WriterHandoff::Put(const uint8_t* data)
             endRequested_ = true;
             slot_ = Slot::End;
             data_ = nullptr;
+            length_ = 0;
         }
         dataReady_.Set();
         return S_OK;
@@ -25,9 +34,17 @@ HRESULT WriterHandoff::Put(const uint8_t* data)
             return E_FAIL;
         slot_ = Slot::Full;
         data_ = data;
+        length_ = length;
     }
     dataReady_.Set();
-    if (SyncEvent::WaitAny({&consumed_, &aborted_}) == 0)
+    int signalled = -1;
+    if (waitWatcher_) {
+        while ((signalled = SyncEvent::WaitAnyFor({&consumed_, &aborted_}, watchPeriod_)) < 0)
+            waitWatcher_();
+    } else {
+        signalled = SyncEvent::WaitAny({&consumed_, &aborted_});
+    }
+    if (signalled == 0)
         return S_OK;
 
     // Aborted: take the data back unless the streaming thread already has it; waiting
@@ -88,7 +105,8 @@ bool WriterHandoff::EndRequested() const
     return endRequested_;
 }
 
-WriterHandoff::Take WriterHandoff::WaitForData(const uint8_t** data, std::unique_lock<std::mutex>* guard)
+WriterHandoff::Take WriterHandoff::WaitForData(const uint8_t** data, uint32_t* length,
+                                               std::unique_lock<std::mutex>* guard)
 {
     for (;;) {
         if (!running_.IsSet())
@@ -102,6 +120,7 @@ WriterHandoff::Take WriterHandoff::WaitForData(const uint8_t** data, std::unique
         }
         if (slot_ == Slot::Full) {
             *data = data_;
+            *length = length_;
             *guard = std::move(locked);
             return Take::Data;
         }

@@ -8,7 +8,9 @@
 #include "platform/sync_event.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 namespace klova {
@@ -21,11 +23,16 @@ public:
     WriterHandoff(const WriterHandoff&) = delete;
     WriterHandoff& operator=(const WriterHandoff&) = delete;
 
-    // Engine thread. Hands over the data and blocks until the streaming thread has copied
-    // it (S_OK) or the pipeline has failed (the failure, negative). Null ends the stream
-    // and returns S_OK at once. E_FAIL at once when no stream is running (never started,
-    // or already ended), since nothing would ever take the data.
-    HRESULT Put(const uint8_t* data);
+    // Engine thread. Hands over the data (and its length in bytes, for data whose size
+    // varies) and blocks until the streaming thread has copied it (S_OK) or the pipeline
+    // has failed (the failure, negative). Null ends the stream and returns S_OK at once.
+    // E_FAIL at once when no stream is running (never started, or already ended), since
+    // nothing would ever take the data.
+    HRESULT Put(const uint8_t* data, uint32_t length = 0);
+
+    // Runs watcher on the engine thread every `period` for as long as a Put waits, so the
+    // owner can free a pipeline that has stopped taking data. Set before streaming.
+    void SetWaitWatcher(std::function<void()> watcher, std::chrono::milliseconds period);
 
     // Any thread: the pipeline failed. A waiting Put wakes with the result, and so does
     // every later Put until the stream is started again.
@@ -41,8 +48,9 @@ public:
     bool EndRequested() const;
 
     // Streaming thread. Waits for the next data unless the stream has ended. On Data the
-    // hand-off lock is held through *guard and *data stays valid until Consumed(guard).
-    Take WaitForData(const uint8_t** data, std::unique_lock<std::mutex>* guard);
+    // hand-off lock is held through *guard and *data (of *length bytes) stays valid until
+    // Consumed(guard).
+    Take WaitForData(const uint8_t** data, uint32_t* length, std::unique_lock<std::mutex>* guard);
     void Consumed(std::unique_lock<std::mutex>* guard);
 
 private:
@@ -54,7 +62,12 @@ private:
     mutable std::mutex lock_;
     Slot slot_ = Slot::Empty;
     const uint8_t* data_ = nullptr;
+    uint32_t length_ = 0;
     bool started_ = false;
+
+    // Engine thread only.
+    std::function<void()> waitWatcher_;
+    std::chrono::milliseconds watchPeriod_{0};
 
     // Lock-free: an abort can come from the streaming thread itself while it holds lock_
     // (an error posted in the middle of a copy).

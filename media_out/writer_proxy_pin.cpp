@@ -95,8 +95,9 @@ bool WriterProxyPin::DecideAllocation(GstQuery* query)
 GstFlowReturn WriterProxyPin::Fill(GstBuffer* buffer)
 {
     const uint8_t* data = nullptr;
+    uint32_t length = 0;
     std::unique_lock<std::mutex> handoffGuard;
-    switch (handoff_.WaitForData(&data, &handoffGuard)) {
+    switch (handoff_.WaitForData(&data, &length, &handoffGuard)) {
     case WriterHandoff::Take::End:
         return GST_FLOW_EOS;
     case WriterHandoff::Take::Flushing:
@@ -108,7 +109,7 @@ GstFlowReturn WriterProxyPin::Fill(GstBuffer* buffer)
     GstMapInfo map;
     std::optional<Piece> piece;
     if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-        piece = CopyInto(data, map.data, map.size);
+        piece = CopyInto(data, length, map.data, map.size);
         gst_buffer_unmap(buffer, &map);
     }
     if (!piece) {

@@ -58,9 +58,10 @@ protected:
         uint32_t length = 0;
         MediaTime duration = 0;
     };
-    // Copies the engine's data (a frame or a chunk) into an output buffer of capacity
-    // bytes; nothing when the buffer is too small. Streaming thread, hand-off lock held.
-    virtual std::optional<Piece> CopyInto(const uint8_t* data, uint8_t* out, size_t capacity) = 0;
+    // Copies the engine's data (a frame, or a chunk of `length` bytes) into an output
+    // buffer of capacity bytes; nothing when the buffer is too small. Streaming thread,
+    // hand-off lock held.
+    virtual std::optional<Piece> CopyInto(const uint8_t* data, uint32_t length, uint8_t* out, size_t capacity) = 0;
 
     GstBaseSrc* const element_;
     WriterHandoff handoff_;

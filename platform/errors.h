@@ -21,6 +21,8 @@ enum class ErrorCode : int32_t {
     InvalidOutputFormat = 11,
     // The input opens but has no picture to convert (a sound file).
     NoVideoStream = 12,
+    // The custom audio format asked for (rate, depth, channels) is none of those offered.
+    InvalidAudioFormat = 13,
 };
 
 // Carries an error code; the user sees the sentence the code maps to. The detail text
@@ -28,7 +30,8 @@ enum class ErrorCode : int32_t {
 class CMyException : public std::runtime_error {
 public:
     explicit CMyException(int32_t code, const std::string& detail = {})
-        : std::runtime_error(detail.empty() ? "error code " + std::to_string(code) : detail), code_(code)
+        : std::runtime_error(detail.empty() ? "error code " + std::to_string(code) : detail), code_(code),
+          hasDetail_(!detail.empty())
     {
     }
     explicit CMyException(ErrorCode code, const std::string& detail = {})
@@ -36,9 +39,12 @@ public:
     {
     }
     int32_t code() const noexcept { return code_; }
+    // Whether what() is a technical reason rather than only the code.
+    bool hasDetail() const noexcept { return hasDetail_; }
 
 private:
     int32_t code_;
+    bool hasDetail_;
 };
 
 // Raised when the editor project file cannot be created or written.

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 namespace klova {
 namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool EqualNoCase(std::string_view a, std::string_view b)
 {
@@ -33,12 +36,17 @@ std::string_view Trim(std::string_view text)
 void IniFile::Load()
 {
     lines_.clear();
+    byteOrderMark_ = false;
     std::ifstream in(path_, std::ios::binary);
     if (!in)
         return;
     std::string text;
     std::string section;
     while (std::getline(in, text)) {
+        if (lines_.empty() && text.rfind(kByteOrderMark, 0) == 0) {
+            byteOrderMark_ = true;
+            text.erase(0, std::strlen(kByteOrderMark));
+        }
         if (!text.empty() && text.back() == '\r')
             text.pop_back();
         Line line;
@@ -60,7 +68,7 @@ void IniFile::Load()
 
 bool IniFile::Save() const
 {
-    std::string content;
+    std::string content = byteOrderMark_ ? kByteOrderMark : "";
     for (const Line& line : lines_) {
         content += line.text;
         content += "\r\n";
@@ -104,7 +112,12 @@ std::optional<std::string> IniFile::GetString(std::string_view section, std::str
 
 void IniFile::SetString(std::string_view section, std::string_view key, std::string_view value)
 {
-    std::string text = std::string(key) + "=" + EncodeValue(value);
+    SetStoredValue(section, key, EncodeValue(value));
+}
+
+void IniFile::SetStoredValue(std::string_view section, std::string_view key, std::string_view stored)
+{
+    std::string text = std::string(key) + "=" + std::string(stored);
     if (Line* existing = const_cast<Line*>(FindKey(section, key))) {
         existing->text = std::move(text);
         return;

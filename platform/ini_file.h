@@ -16,7 +16,8 @@ public:
 
     const std::string& path() const { return path_; }
 
-    // Reads the file; a missing or unreadable file gives an empty profile.
+    // Reads the file; a missing or unreadable file gives an empty profile. A UTF-8
+    // byte-order mark at its start is not part of the first line (and is written back).
     void Load();
     // Writes the whole profile; returns false when it could not be written (the old
     // file is then left as it was).
@@ -24,6 +25,9 @@ public:
 
     std::optional<std::string> GetString(std::string_view section, std::string_view key) const;
     void SetString(std::string_view section, std::string_view key, std::string_view value);
+    // Sets the key to a value written in the file's own form (a quoted value is
+    // unquoted when read, as one typed into the file).
+    void SetStoredValue(std::string_view section, std::string_view key, std::string_view stored);
 
     // A missing key gives the default; a present one is parsed like the platform's
     // profile functions do (leading sign and digits, anything else reads as 0).
@@ -51,6 +55,7 @@ private:
 
     std::string path_;
     std::vector<Line> lines_;
+    bool byteOrderMark_ = false;
 };
 
 }  // namespace klova

@@ -17,6 +17,7 @@ inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT VFW_S_NO_MORE_ITEMS = 0x00040103;
 inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 inline constexpr HRESULT E_POINTER = static_cast<HRESULT>(0x80004003u);
+inline constexpr HRESULT E_ABORT = static_cast<HRESULT>(0x80004004u);
 inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 inline constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }

@@ -71,6 +71,11 @@ void SyncEvent::Wait()
 
 int SyncEvent::WaitAny(std::initializer_list<SyncEvent*> events)
 {
+    return WaitAnyFor(events, std::chrono::milliseconds::max());
+}
+
+int SyncEvent::WaitAnyFor(std::initializer_list<SyncEvent*> events, std::chrono::milliseconds timeout)
+{
     std::unique_lock guard(Lock());
     const auto firstSet = [&] {
         int index = 0;
@@ -82,14 +87,23 @@ int SyncEvent::WaitAny(std::initializer_list<SyncEvent*> events)
         return -1;
     };
     int signalled = firstSet();
-    if (signalled >= 0)
+    if (signalled >= 0 || timeout.count() <= 0)
         return signalled;
 
+    const bool forever = timeout == std::chrono::milliseconds::max();
+    const auto deadline = forever ? std::chrono::steady_clock::time_point::max()
+                                  : std::chrono::steady_clock::now() + timeout;
     std::condition_variable& waiter = ThreadWaiter();
     for (SyncEvent* event : events)
         event->AddWaiterLocked(&waiter);
-    while ((signalled = firstSet()) < 0)
-        waiter.wait(guard);
+    while ((signalled = firstSet()) < 0) {
+        if (forever) {
+            waiter.wait(guard);
+        } else if (waiter.wait_until(guard, deadline) == std::cv_status::timeout) {
+            signalled = firstSet();
+            break;
+        }
+    }
     for (SyncEvent* event : events)
         event->RemoveWaiterLocked(&waiter);
     return signalled;

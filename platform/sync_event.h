@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <initializer_list>
 #include <mutex>
@@ -28,6 +29,9 @@ public:
     // Blocks until one of the events is set; returns its position in the list (the
     // first set one wins, as with WaitForMultipleObjects) and consumes it if auto-reset.
     static int WaitAny(std::initializer_list<SyncEvent*> events);
+
+    // The same, giving up after the timeout: -1 when no event was set by then.
+    static int WaitAnyFor(std::initializer_list<SyncEvent*> events, std::chrono::milliseconds timeout);
 
     // Threads waiting on one event at the same time, at most.
     static constexpr size_t kMaxWaiters = 8;

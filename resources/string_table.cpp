@@ -39,6 +39,7 @@ constexpr std::pair<uint32_t, const char*> kStrings[] = {
     {IDS_CANNOT_WRITE_PROJECT, "Cannot write Montra project file"},
     {IDS_WEB_ADDRESS, "https://klova-video.example.org/"},
     {IDS_NO_VIDEO_STREAM, "The input file has no video stream."},
+    {IDS_INVALID_AUDIO_FORMAT, "Invalid output audio format."},
 };
 
 constexpr std::array<const char*, 2> kOutputTypes = {

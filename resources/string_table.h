@@ -38,6 +38,7 @@ enum StringId : uint32_t {
     IDS_CANNOT_WRITE_PROJECT = 61262,
     IDS_WEB_ADDRESS = 61263,
     IDS_NO_VIDEO_STREAM = 61264,
+    IDS_INVALID_AUDIO_FORMAT = 61265,
 };
 
 // The text of a string-table id; empty for an id the table does not hold.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -31,36 +32,40 @@ PcmFormat Pcm(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t tag = 1)
 
 const AudioStreamProfile kProfile{128'000, 2};
 
-// Feeds `chunks` chunks of a continuous byte stream (its content does not matter for
-// timing) and ends the stream.
-CapturingSink EncodeChunks(AudioEncoder& encoder, int chunks)
+// Feeds `chunks` frames' shares of a continuous 44.1 kHz stereo stream (its content
+// does not matter for timing) and ends the stream; *bytes gets the total handed in.
+CapturingSink EncodeChunks(AudioEncoder& encoder, double framesPerSecond, int chunks, int64_t* bytes)
 {
     CapturingSink sink;
-    std::vector<uint8_t> chunk(encoder.ChunkBytes());
+    std::vector<uint8_t> chunk(encoder.MaxChunkBytes());
     klova::test::ToneSource tone(44100, 2, 1000.0, 0.5);
+    *bytes = 0;
     for (int i = 0; i < chunks; ++i) {
-        tone.Fill(chunk.data(), chunk.size());
-        encoder.Write(chunk.data(), sink);
+        const size_t length = klova::test::FrameShareBytes(44100, 4, framesPerSecond, i);
+        tone.Fill(chunk.data(), length);
+        encoder.Write(chunk.data(), length, sink);
+        *bytes += static_cast<int64_t>(length);
     }
     encoder.Finish(sink);
     return sink;
 }
 
-TEST(AudioEncoder, TakesTruncatedBytesPerSecondOverFrameRateFromEachChunk)
+TEST(AudioEncoder, ChunksHoldAFrameShareOfTheRateRoundedUpWithABlockToSpare)
 {
-    EXPECT_EQ(AudioEncoder(Pcm(2, 44100, 16), 29.97, kProfile, false, 1).ChunkBytes(), 5885u);
-    EXPECT_EQ(AudioEncoder(Pcm(2, 44100, 16), 25.0, kProfile, false, 1).ChunkBytes(), 7056u);
-    EXPECT_EQ(AudioEncoder(Pcm(1, 11025, 8), 30.0, kProfile, false, 1).ChunkBytes(), 367u);
-    EXPECT_EQ(AudioEncoder(Pcm(2, 48000, 16), 30000.0 / 1001.0, kProfile, false, 1).ChunkBytes(), 6406u);
+    EXPECT_EQ(AudioEncoder(Pcm(2, 44100, 16), 29.97, kProfile, false, 1).MaxChunkBytes(), 1473u * 4);
+    EXPECT_EQ(AudioEncoder(Pcm(2, 44100, 16), 25.0, kProfile, false, 1).MaxChunkBytes(), 1766u * 4);
+    EXPECT_EQ(AudioEncoder(Pcm(1, 11025, 8), 30.0, kProfile, false, 1).MaxChunkBytes(), 369u);
 }
 
-TEST(AudioEncoder, PacketsCoverEverySampleOfChunksThatSplitBlocks)
+TEST(AudioEncoder, PacketsCoverEverySampleOfChunksOfVaryingLength)
 {
     AudioEncoder encoder(Pcm(2, 44100, 16), 29.97, kProfile, false, 1);
     const int chunks = 300;
-    const CapturingSink sink = EncodeChunks(encoder, chunks);
+    int64_t bytes = 0;
+    const CapturingSink sink = EncodeChunks(encoder, 29.97, chunks, &bytes);
     const int64_t frameSize = encoder.CodecContext().frame_size;
-    const int64_t soundSamples = chunks * 5885 / 4;  // whole blocks of the byte stream
+    const int64_t soundSamples = bytes / 4;
+    EXPECT_EQ(soundSamples, std::llround(chunks * 44100 / 29.97));
 
     ASSERT_FALSE(sink.packets.empty());
     EXPECT_EQ(sink.packets.front().pts, -frameSize);  // the encoder's priming
@@ -97,9 +102,10 @@ TEST_P(AudioEncoderLayout, ConvertsToWhatTheCodecTakesAndKeepsTheDuration)
     EXPECT_EQ(encoder.CodecContext().sample_rate, c.outputRate);
 
     CapturingSink sink;
-    std::vector<uint8_t> chunk(encoder.ChunkBytes(), 0x40);
+    std::vector<uint8_t> chunk(encoder.MaxChunkBytes(), 0x40);
     for (int i = 0; i < 50; ++i)  // two seconds
-        encoder.Write(chunk.data(), sink);
+        encoder.Write(chunk.data(),
+                      klova::test::FrameShareBytes(c.format.samplesPerSec, c.format.blockAlign, 25.0, i), sink);
     encoder.Finish(sink);
     ASSERT_FALSE(sink.packets.empty());
     const auto& last = sink.packets.back();
@@ -137,18 +143,17 @@ TEST(AudioEncoder, EndingWithoutSoundWritesNothing)
     EXPECT_TRUE(sink.packets.empty());
 }
 
-TEST(AudioEncoder, ChunkShorterThanABlockStillAddsUp)
+TEST(AudioEncoder, ChunksThatSplitBlocksOrRunLongStillAddUp)
 {
-    // 30 bytes per second at 25 frames per second: one byte per chunk, so a 16-bit
-    // stereo block completes every fourth chunk.
-    PcmFormat format = Pcm(2, 44100, 16);
-    format.avgBytesPerSec = 30;
-    AudioEncoder encoder(format, 25.0, kProfile, false, 1);
-    ASSERT_EQ(encoder.ChunkBytes(), 1u);
+    // One byte per chunk: a 16-bit stereo block completes every fourth chunk.
+    AudioEncoder encoder(Pcm(2, 44100, 16), 25.0, kProfile, false, 1);
     CapturingSink sink;
     const uint8_t byte = 7;
-    for (int i = 0; i < 4 * 5000; ++i)
-        encoder.Write(&byte, sink);
+    for (int i = 0; i < 4 * 2500; ++i)
+        encoder.Write(&byte, 1, sink);
+    // A chunk far longer than a frame's share is taken whole.
+    const std::vector<uint8_t> longChunk(2500 * 4, 0);
+    encoder.Write(longChunk.data(), longChunk.size(), sink);
     encoder.Finish(sink);
     ASSERT_FALSE(sink.packets.empty());
     EXPECT_EQ(sink.packets.back().pts + sink.packets.back().duration, 5000);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,16 @@ void DrawPatternFrame(int width, int height, int index, uint8_t* dib);
 // A sine tone as one endless little-endian 16-bit PCM byte stream. Fill hands out
 // the next bytes in order, so chunks whose length is not a whole number of sample
 // blocks still join into the same stream.
+// Bytes of sound that output frame `frame` (0-based) carries: the whole sample blocks
+// nearest its share of the rate, as the program hands it to the library.
+inline size_t FrameShareBytes(uint32_t samplesPerSecond, uint32_t blockAlign, double framesPerSecond, int64_t frame)
+{
+    const auto blocksAfter = [&](int64_t frames) {
+        return std::llround(static_cast<double>(frames) * samplesPerSecond / framesPerSecond);
+    };
+    return static_cast<size_t>(blocksAfter(frame + 1) - blocksAfter(frame)) * blockAlign;
+}
+
 class ToneSource {
 public:
     ToneSource(int samplesPerSecond, int channels, double frequency, double amplitude);

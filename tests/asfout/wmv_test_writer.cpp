@@ -39,8 +39,7 @@ int32_t WriteWmv(const WinMediaLibrary& library, const std::string& path, const 
         return result;
 
     std::vector<uint8_t> frame(DibRowBytes(job.width) * static_cast<size_t>(job.height));
-    const auto chunkBytes = static_cast<size_t>(std::trunc(format.nAvgBytesPerSec / job.framesPerSecond));
-    std::vector<uint8_t> chunk(chunkBytes);
+    std::vector<uint8_t> chunk(FrameShareBytes(44100, 4, job.framesPerSecond, 0) + 4);
     ToneSource tone(44100, 2, 1000.0, 0.5);
     for (int i = 0; i < job.frames; ++i) {
         DrawPatternFrame(job.width, job.height, i, frame.data());
@@ -49,16 +48,18 @@ int32_t WriteWmv(const WinMediaLibrary& library, const std::string& path, const 
         if (const int32_t result = writer->WriteVideo(token, frame.data()); result < 0)
             return result;
         if (job.withSound) {
-            tone.Fill(chunk.data(), chunk.size());
+            const size_t length = FrameShareBytes(44100, 4, job.framesPerSecond, i);
+            tone.Fill(chunk.data(), length);
             writer->GetAudioToken(&token);
-            if (const int32_t result = writer->WriteAudio(token, chunk.data()); result < 0)
+            if (const int32_t result = writer->WriteAudio(token, chunk.data(), static_cast<uint32_t>(length));
+                result < 0)
                 return result;
         }
     }
     if (job.endStreams) {
         if (const int32_t result = writer->WriteVideo(0, nullptr); result < 0)
             return result;
-        if (const int32_t result = writer->WriteAudio(0, nullptr); result < 0)
+        if (const int32_t result = writer->WriteAudio(0, nullptr, 0); result < 0)
             return result;
     }
     writer.reset();

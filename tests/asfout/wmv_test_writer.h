@@ -23,7 +23,7 @@ struct WmvJob {
 };
 
 // OpenFile, SetStreamFormats, then per frame GetVideoToken + WriteVideo and
-// GetAudioToken + WriteAudio with trunc(nAvgBytesPerSec / rate) bytes of the tone,
+// GetAudioToken + WriteAudio with the frame's share of the tone (FrameShareBytes),
 // then the end calls and Release. Answers the first negative result, or 0.
 int32_t WriteWmv(const WinMediaLibrary& library, const std::string& path, const WmvJob& job);
 

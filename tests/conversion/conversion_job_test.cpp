@@ -235,7 +235,7 @@ TEST_F(ConversionJobTest, StepsAllocateNothingOnceTheOutputIsOpen)
     job.StopConversion();
 }
 
-TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPaddedWithSilence)
+TEST(ConversionSession, AudioChunksAreExactSlicesOfTheStreamWithTheLastPaddedWithSilence)
 {
     test::TempDir dir;
     const std::string input = dir.File("in.avi");
@@ -248,11 +248,17 @@ TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPad
     const auto [format, chunkSize, channelMask] = session.GetSourceAudio();
     EXPECT_EQ(channelMask, 0u);
     ASSERT_EQ(format.wBitsPerSample, 8);
-    EXPECT_EQ(chunkSize, static_cast<int32_t>(11025 / (30000.0 / 1001.0)));  // 367 bytes, not whole blocks
+    EXPECT_EQ(chunkSize, 368);  // the most one frame takes: 367.87 blocks rounded up
 
+    // Frame n's chunk ends at the whole block nearest n x 11,025 / 29.97.
     std::vector<uint8_t> chunks;
-    while (const uint8_t* chunk = session.ReadAudioChunk())
-        chunks.insert(chunks.end(), chunk, chunk + chunkSize);
+    uint32_t length = 0;
+    uint64_t frames = 0;
+    while (const uint8_t* chunk = session.ReadAudioChunk(&length)) {
+        ++frames;
+        chunks.insert(chunks.end(), chunk, chunk + length);
+        ASSERT_EQ(chunks.size(), static_cast<size_t>(std::llround(frames * 11025 * 1001 / 30000.0)));
+    }
 
     std::vector<uint8_t> stream;
     InputReader reader(input, AudioRequestType, true);
@@ -269,7 +275,7 @@ TEST(ConversionSession, AudioChunksAreConsecutiveSlicesOfTheStreamWithTheLastPad
     EXPECT_TRUE(std::equal(stream.begin(), stream.end(), chunks.begin()));
     EXPECT_TRUE(std::all_of(chunks.begin() + static_cast<long>(stream.size()), chunks.end(),
                             [](uint8_t b) { return b == 128; }));
-    EXPECT_EQ(session.ReadAudioChunk(), nullptr);
+    EXPECT_EQ(session.ReadAudioChunk(&length), nullptr);
 }
 
 }  // namespace

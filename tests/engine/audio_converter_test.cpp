@@ -1,5 +1,6 @@
 #include "engine/audio_converter.h"
 
+#include "engine/audio_chunk_schedule.h"
 #include "platform/errors.h"
 
 #include <gtest/gtest.h>
@@ -8,16 +9,12 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <stdexcept>
 #include <vector>
 
 namespace klova {
 namespace {
 
-
-int32_t ChunkSize(const WAVEFORMATEX& source, double frameRate)
-{
-    return static_cast<int32_t>(source.nAvgBytesPerSec / frameRate);
-}
 
 // A PCM byte stream: a sine of the given frequency and amplitude (as a fraction of full
 // scale) in every channel, between startSeconds and endSeconds, silence elsewhere.
@@ -43,21 +40,27 @@ std::vector<uint8_t> Tone(const WAVEFORMATEX& format, double seconds, double fre
     return bytes;
 }
 
-// Feeds stream through a converter chunk by chunk, as the frame loop does (the last
-// chunk padded to the chunk size), and collects what the writer would take.
-std::vector<uint8_t> ConvertStream(AudioConverter& converter, const std::vector<uint8_t>& stream, size_t chunkSize,
-                                   size_t* frames = nullptr)
+// Feeds stream through a converter chunk by chunk, as the frame loop does: each frame's
+// share of the source by the schedule, the last chunk padded with silence; collects
+// what the writer would take.
+std::vector<uint8_t> ConvertStream(AudioConverter& converter, const std::vector<uint8_t>& stream,
+                                   const WAVEFORMATEX& source, double frameRate, size_t* frames = nullptr)
 {
+    AudioChunkSchedule schedule(source.nBlockAlign, source.nSamplesPerSec, frameRate);
     std::vector<uint8_t> output;
-    std::vector<uint8_t> chunk(chunkSize);
+    std::vector<uint8_t> chunk(schedule.MaxChunkBytes());
     size_t count = 0;
-    for (size_t offset = 0; offset < stream.size(); offset += chunkSize, ++count) {
-        const size_t take = std::min(chunkSize, stream.size() - offset);
-        std::fill(chunk.begin(), chunk.end(), uint8_t{0});
+    for (size_t offset = 0; offset < stream.size(); ++count) {
+        const uint32_t length = schedule.NextChunkBytes();
+        const size_t take = std::min<size_t>(length, stream.size() - offset);
+        std::fill(chunk.begin(), chunk.end(), static_cast<uint8_t>(source.wBitsPerSample == 8 ? 0x80 : 0));
         std::copy_n(stream.begin() + static_cast<ptrdiff_t>(offset), take, chunk.begin());
-        const uint8_t* converted = converter.ConvertAudio(chunk.data());
+        offset += take;
+        uint32_t convertedLength = 0;
+        const uint8_t* converted = converter.ConvertAudio(chunk.data(), length, &convertedLength);
         EXPECT_NE(converted, nullptr);
-        output.insert(output.end(), converted, converted + converter.ConvertedChunkSize());
+        EXPECT_LE(convertedLength, converter.MaxConvertedChunkSize());
+        output.insert(output.end(), converted, converted + convertedLength);
     }
     if (frames)
         *frames = count;
@@ -118,37 +121,72 @@ void ExpectCleanTone(const std::vector<double>& x, double rate, double frequency
     EXPECT_LE(shape.largestCurvature, amplitude * w * w * 1.2 + 3 * quantum);
 }
 
-TEST(AudioConverter, CdStereoToQuarterRateMono8BitAt25Fps)
+TEST(AudioChunkSchedule, TotalsAreTheNearestWholeBlocksAfterEveryFrame)
+{
+    struct Case {
+        uint32_t blockAlign, rate;
+        double frameRate;
+        int64_t num, den;  // the frame rate as the output file states it
+    };
+    for (const Case& c : {Case{4, 44100, 25.0, 25, 1}, Case{4, 44100, 29.97, 30000, 1001},
+                          Case{1, 11025, 29.97, 30000, 1001}, Case{2, 48000, 23.976, 24000, 1001},
+                          Case{1, 8000, 100000.0, 100000, 1}, Case{6, 22050, 15.0, 15, 1}}) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz at " << c.frameRate);
+        AudioChunkSchedule schedule(c.blockAlign, c.rate, c.frameRate);
+        uint64_t bytes = 0;
+        uint32_t smallest = UINT32_MAX, largest = 0;
+        for (uint64_t frame = 1; frame <= 20000; ++frame) {
+            const uint32_t chunk = schedule.NextChunkBytes();
+            ASSERT_EQ(chunk % c.blockAlign, 0u);
+            ASSERT_LE(chunk, schedule.MaxChunkBytes());
+            smallest = std::min(smallest, chunk);
+            largest = std::max(largest, chunk);
+            bytes += chunk;
+            const double exact = static_cast<double>(frame) * c.rate * c.den / c.num;
+            ASSERT_LE(std::abs(static_cast<double>(bytes / c.blockAlign) - exact), 0.5) << "frame " << frame;
+        }
+        EXPECT_LE(largest - smallest, c.blockAlign);  // chunks differ by one block at most
+    }
+    // 29.97 fps, 44.1 kHz stereo: 1,471 or 1,472 blocks, 1,471.47 on average.
+    AudioChunkSchedule ntsc(4, 44100, 30000.0 / 1001.0);
+    EXPECT_EQ(ntsc.MaxChunkBytes(), 1472u * 4);
+    EXPECT_EQ(ntsc.NextChunkBytes(), 1471u * 4);
+    EXPECT_EQ(ntsc.BlocksAfter(30000), 44100u * 1001);
+    // Two hours of 23.976 fps: not a block off.
+    AudioChunkSchedule film(4, 48000, 24000.0 / 1001.0);
+    const uint64_t frames = 2 * 3600 * 24000 / 1001;
+    EXPECT_EQ(film.BlocksAfter(frames), (frames * 48000 * 1001 + 12000) / 24000);
+    EXPECT_THROW(AudioChunkSchedule(0, 44100, 25.0), std::invalid_argument);
+    EXPECT_THROW(AudioChunkSchedule(4, 44100, 0.0), std::invalid_argument);
+    EXPECT_THROW(AudioChunkSchedule(1, 8000, 9e6), std::invalid_argument);  // no fraction a file can state
+    EXPECT_EQ(AudioChunkSchedule().NextChunkBytes(), 0u);
+}
+
+TEST(AudioConverter, CdStereoToHalfRateMono8BitAt25Fps)
 {
     const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
     const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
-    const int32_t chunkSize = ChunkSize(source, 25.0);
-    ASSERT_EQ(chunkSize, 7056);
-    AudioConverter converter(source, output, 25.0, chunkSize);
+    AudioConverter converter(source, output, 25.0);
     EXPECT_FALSE(converter.IsPassThrough());
-    EXPECT_EQ(converter.ConvertedChunkSize(), 882u);
+    EXPECT_EQ(converter.MaxConvertedChunkSize(), 883u);
 
     const auto stream = Tone(source, 2.0, 1000.0, 0.5);
     size_t frames = 0;
-    const auto converted = ConvertStream(converter, stream, static_cast<size_t>(chunkSize), &frames);
+    const auto converted = ConvertStream(converter, stream, source, 25.0, &frames);
     EXPECT_EQ(frames, 50u);
     EXPECT_EQ(converted.size(), 50u * 882);
     // 8-bit output: amplitude 0.5 of full scale is about 63.5 around 128.
     ExpectCleanTone(Channel(converted, output, 0), 22050, 1000.0, 63.5, 2.0, 441);
 }
 
-// At 29.97 frames per second neither chunk is a whole number of samples: 5,885 source
-// bytes (1,471.25 blocks) become 735 output bytes per frame.
-TEST(AudioConverter, CdStereoToQuarterRateMono8BitAtNtscRate)
+// At 29.97 frames per second neither rate divides: frames carry 1,471 or 1,472 source
+// blocks and 735 or 736 output bytes, and the tone stays clean across them.
+TEST(AudioConverter, CdStereoToHalfRateMono8BitAtNtscRate)
 {
     const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
     const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
-    const int32_t chunkSize = ChunkSize(source, 29.97);
-    ASSERT_EQ(chunkSize, 5885);
-    AudioConverter converter(source, output, 29.97, chunkSize);
-    EXPECT_EQ(converter.ConvertedChunkSize(), 735u);
-
-    const auto converted = ConvertStream(converter, Tone(source, 3.0, 1000.0, 0.5), 5885);
+    AudioConverter converter(source, output, 29.97);
+    const auto converted = ConvertStream(converter, Tone(source, 3.0, 1000.0, 0.5), source, 29.97);
     ExpectCleanTone(Channel(converted, output, 0), 22050, 1000.0, 63.5, 3.0, 441);
 }
 
@@ -156,12 +194,10 @@ TEST(AudioConverter, Mono8BitLowRateToStereo16Bit48k)
 {
     const WAVEFORMATEX source = MakePcmFormat(1, 11025, 8);
     const WAVEFORMATEX output = MakePcmFormat(2, 48000, 16);
-    const int32_t chunkSize = ChunkSize(source, 25.0);
-    ASSERT_EQ(chunkSize, 441);
-    AudioConverter converter(source, output, 25.0, chunkSize);
-    EXPECT_EQ(converter.ConvertedChunkSize(), 7680u);
+    AudioConverter converter(source, output, 25.0);
 
-    const auto converted = ConvertStream(converter, Tone(source, 2.0, 1000.0, 0.5), 441);
+    const auto converted = ConvertStream(converter, Tone(source, 2.0, 1000.0, 0.5), source, 25.0);
+    EXPECT_EQ(converted.size(), 50u * 7680);
     const auto left = Channel(converted, output, 0);
     const auto right = Channel(converted, output, 1);
     EXPECT_EQ(left, right);
@@ -180,9 +216,8 @@ TEST(AudioConverter, SixChannelSourceIsMixedDownToStereo)
 {
     const WAVEFORMATEX source = MakePcmFormat(6, 48000, 16);
     const WAVEFORMATEX output = MakePcmFormat(2, 44100, 16);
-    const int32_t chunkSize = ChunkSize(source, 25.0);
-    AudioConverter converter(source, output, 25.0, chunkSize);
-    const auto converted = ConvertStream(converter, Tone(source, 1.0, 440.0, 0.2), static_cast<size_t>(chunkSize));
+    AudioConverter converter(source, output, 25.0);
+    const auto converted = ConvertStream(converter, Tone(source, 1.0, 440.0, 0.2), source, 25.0);
     const ToneShape shape = Analyse(Channel(converted, output, 0), 2000, converted.size() / 4 - 2000);
     EXPECT_NEAR(shape.zeroCrossings, 2 * 440.0 * (converted.size() / 4 - 4000) / 44100, 4);
     EXPECT_GT(shape.peak, 1000);
@@ -191,81 +226,95 @@ TEST(AudioConverter, SixChannelSourceIsMixedDownToStereo)
 TEST(AudioConverter, EqualFormatsPassTheChunkThrough)
 {
     const WAVEFORMATEX format = MakePcmFormat(2, 44100, 16);
-    AudioConverter converter(format, format, 25.0, 7056);
+    AudioConverter converter(format, format, 25.0);
     EXPECT_TRUE(converter.IsPassThrough());
-    EXPECT_EQ(converter.ConvertedChunkSize(), 7056u);
     std::vector<uint8_t> chunk(7056, 0x5A);
-    EXPECT_EQ(converter.ConvertAudio(chunk.data()), chunk.data());
-    EXPECT_EQ(converter.ConvertAudio(nullptr), nullptr);
+    uint32_t length = 0;
+    EXPECT_EQ(converter.ConvertAudio(chunk.data(), 7056, &length), chunk.data());
+    EXPECT_EQ(length, 7056u);
+    EXPECT_EQ(converter.ConvertAudio(nullptr, 0, &length), nullptr);
+    EXPECT_EQ(length, 0u);
 }
 
 TEST(AudioConverter, NoChunkGivesNoAudio)
 {
-    AudioConverter converter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 25.0, 7056);
+    AudioConverter converter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 25.0);
     std::vector<uint8_t> chunk(7056);
-    EXPECT_NE(converter.ConvertAudio(chunk.data()), nullptr);
-    EXPECT_EQ(converter.ConvertAudio(nullptr), nullptr);
+    uint32_t length = 0;
+    EXPECT_NE(converter.ConvertAudio(chunk.data(), 7056, &length), nullptr);
+    EXPECT_EQ(length, 882u);
+    EXPECT_EQ(converter.ConvertAudio(nullptr, 0, &length), nullptr);
 
     // A source with no audio converts nothing.
-    AudioConverter silent(WAVEFORMATEX{}, MakePcmFormat(1, 22050, 8), 25.0, 0);
+    AudioConverter silent(WAVEFORMATEX{}, MakePcmFormat(1, 22050, 8), 25.0);
     EXPECT_TRUE(silent.IsPassThrough());
-    EXPECT_EQ(silent.ConvertAudio(nullptr), nullptr);
+    EXPECT_EQ(silent.ConvertAudio(nullptr, 0, &length), nullptr);
 }
 
 TEST(AudioConverter, SilenceIn8BitOutputIs128)
 {
     const WAVEFORMATEX source = MakePcmFormat(2, 44100, 16);
     const WAVEFORMATEX output = MakePcmFormat(1, 22050, 8);
-    AudioConverter converter(source, output, 29.97, 5885);
-    std::vector<uint8_t> silence(5885, 0);
+    AudioConverter converter(source, output, 29.97);
+    std::vector<uint8_t> silence(5888, 0);
     for (int frame = 0; frame < 10; ++frame) {
-        const uint8_t* converted = converter.ConvertAudio(silence.data());
+        uint32_t length = 0;
+        const uint8_t* converted = converter.ConvertAudio(silence.data(), frame % 2 ? 5888 : 5884, &length);
         ASSERT_NE(converted, nullptr);
-        for (uint32_t i = 0; i < converter.ConvertedChunkSize(); ++i)
+        ASSERT_GE(length, 735u);
+        for (uint32_t i = 0; i < length; ++i)
             ASSERT_EQ(converted[i], 128) << "frame " << frame << " byte " << i;
     }
 }
 
-// Output frame k carries source chunk k, however long the run: a burst that starts in
-// the source 59.5 s in (chunk b) starts in the writer's share of frame b, and the output
-// is exactly one share per chunk read. The frame is the yardstick, not the second:
-// chunk and share are both truncated to whole bytes, so they need not last 1 / rate s.
-// (Converting at the nominal rate ratio instead would drift: at 29.97 fps the source
-// gives 735.6 output bytes per frame against the 735 taken, 1.5 frames after 60 s.)
-TEST(AudioConverter, OutputFrameKCarriesSourceChunkKOverALongRun)
+// The sound keeps to the frames and to its pitch however long the run: a burst 119.5 s
+// into the source is 119.5 s into the output (late only by the resampler's delay), the
+// output holds exactly the output schedule's share of every frame, and a 1 kHz tone
+// comes out at 1 kHz. (Chunks truncated to whole bytes and resampled by their ratio, as
+// before, gave a tone 0.22 % sharp and a sound that ended 8 frames early after 120 s at
+// 29.97 fps and 11,025 Hz.)
+TEST(AudioConverter, TheSoundKeepsItsTimeAndPitchOverTwoMinutes)
 {
     struct Case {
         WAVEFORMATEX source, output;
         double frameRate;
     };
-    const Case cases[] = {{MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 29.97},
+    const Case cases[] = {{MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 11025, 8), 29.97},
                           {MakePcmFormat(1, 11025, 8), MakePcmFormat(2, 48000, 16), 23.976},
                           {MakePcmFormat(2, 48000, 16), MakePcmFormat(2, 44100, 16), 30.0}};
     for (const Case& c : cases) {
         // Fields of the packed format are copied, never bound to references.
         SCOPED_TRACE(testing::Message() << uint32_t{c.source.nSamplesPerSec} << " Hz -> "
                                         << uint32_t{c.output.nSamplesPerSec} << " Hz at " << c.frameRate);
-        const double burstStart = 59.5;
-        const auto stream = Tone(c.source, 60.0, 1000.0, 0.5, burstStart, burstStart + 0.2);
-        const int32_t chunkSize = ChunkSize(c.source, c.frameRate);
-        AudioConverter converter(c.source, c.output, c.frameRate, chunkSize);
+        const double seconds = 120.0;
+        const double burstStart = seconds - 0.5;
+        const auto stream = Tone(c.source, seconds, 1000.0, 0.5, burstStart - 2.0, burstStart - 1.0);
+        std::vector<uint8_t> withBurst = stream;
+        const auto burst = Tone(c.source, seconds, 1000.0, 0.5, burstStart, burstStart + 0.2);
+        const size_t burstByte = static_cast<size_t>(std::ceil(burstStart * c.source.nSamplesPerSec)) *
+                                 c.source.nBlockAlign;
+        std::copy(burst.begin() + static_cast<ptrdiff_t>(burstByte), burst.end(),
+                  withBurst.begin() + static_cast<ptrdiff_t>(burstByte));
+        AudioConverter converter(c.source, c.output, c.frameRate);
         size_t frames = 0;
-        const auto converted = ConvertStream(converter, stream, static_cast<size_t>(chunkSize), &frames);
-        EXPECT_EQ(frames, (stream.size() + chunkSize - 1) / chunkSize);
-        EXPECT_EQ(converted.size(), frames * converter.ConvertedChunkSize());
+        const auto converted = ConvertStream(converter, withBurst, c.source, c.frameRate, &frames);
+        AudioChunkSchedule outputSchedule(c.output.nBlockAlign, c.output.nSamplesPerSec, c.frameRate);
+        EXPECT_EQ(converted.size() / c.output.nBlockAlign, outputSchedule.BlocksAfter(frames));
 
-        const double sourceFrame =
-            std::ceil(burstStart * c.source.nSamplesPerSec) * c.source.nBlockAlign / chunkSize;
         const auto x = Channel(converted, c.output, 0);
+        const double rate = c.output.nSamplesPerSec;
+        // The pitch, over the second of tone before the burst.
+        const auto firstTone = static_cast<size_t>((burstStart - 1.9) * rate);
+        const ToneShape tone = Analyse(x, firstTone, firstTone + static_cast<size_t>(0.8 * rate));
+        EXPECT_NEAR(tone.zeroCrossings / 2.0 / 0.8, 1000.0, 1.0);  // 0.22 % sharp would be 1002.2 Hz
+        // The burst's place.
         const double threshold = c.output.wBitsPerSample == 8 ? 10 : 2000;
-        const auto loud = std::find_if(x.begin(), x.end(), [&](double v) { return std::abs(v) > threshold; });
+        const auto from = x.begin() + static_cast<ptrdiff_t>((burstStart - 0.4) * rate);
+        const auto loud = std::find_if(from, x.end(), [&](double v) { return std::abs(v) > threshold; });
         ASSERT_NE(loud, x.end());
-        const double outputFrame =
-            static_cast<double>(loud - x.begin()) * c.output.nBlockAlign / converter.ConvertedChunkSize();
-        // Never early; late only by the resampler's start-up delay (under 5 ms).
-        const double fiveMs = 0.005 * c.output.nAvgBytesPerSec / converter.ConvertedChunkSize();
-        EXPECT_GE(outputFrame, sourceFrame - 0.001);
-        EXPECT_LE(outputFrame, sourceFrame + fiveMs);
+        const double outputSeconds = static_cast<double>(loud - x.begin()) / rate;
+        EXPECT_GE(outputSeconds, burstStart - 0.001);
+        EXPECT_LE(outputSeconds, burstStart + 0.005);
     }
 }
 
@@ -273,18 +322,18 @@ TEST(AudioConverter, RefusesFormatsItCannotConvert)
 {
     WAVEFORMATEX adpcm = MakePcmFormat(2, 44100, 16);
     adpcm.wFormatTag = 2;
-    EXPECT_THROW(AudioConverter(adpcm, MakePcmFormat(1, 22050, 8), 25.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(adpcm, MakePcmFormat(1, 22050, 8), 25.0), CMyException);
     WAVEFORMATEX oddBits = MakePcmFormat(1, 44100, 16);
     oddBits.wBitsPerSample = 12;
-    EXPECT_THROW(AudioConverter(oddBits, MakePcmFormat(1, 22050, 8), 25.0, 3528), CMyException);
+    EXPECT_THROW(AudioConverter(oddBits, MakePcmFormat(1, 22050, 8), 25.0), CMyException);
     WAVEFORMATEX badBlock = MakePcmFormat(2, 44100, 16);
     badBlock.nBlockAlign = 3;
-    EXPECT_THROW(AudioConverter(badBlock, MakePcmFormat(1, 22050, 8), 25.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(badBlock, MakePcmFormat(1, 22050, 8), 25.0), CMyException);
     // SampleRate settings outside 0 to 4 give a rate of 0.
     ConversionSettings settings;
     settings.SampleRate = 9;
-    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakeOutputAudioFormat(settings), 25.0, 7056), CMyException);
-    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 0.0, 7056), CMyException);
+    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakeOutputAudioFormat(settings), 25.0), CMyException);
+    EXPECT_THROW(AudioConverter(MakePcmFormat(2, 44100, 16), MakePcmFormat(1, 22050, 8), 0.0), CMyException);
 }
 
 TEST(MakeOutputAudioFormat, BuildsPcmFromTheSettings)

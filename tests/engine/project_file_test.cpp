@@ -4,7 +4,9 @@
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,23 +22,67 @@ std::string ReadBytes(const std::string& path)
     return text.str();
 }
 
+// The files in a folder, hidden ones included.
+std::vector<std::string> Names(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(ProjectFile, WritesHeaderInputPathCutsAndEndPosition)
 {
     test::TempDir dir;
     const std::string path = dir.File("scenes.msq");
     ProjectFile file(path, "/media/in put/holiday.mpg");
-    EXPECT_FALSE(std::filesystem::exists(path));  // nothing before the first cut
+    EXPECT_TRUE(Names(dir.path()).empty());  // nothing before the first cut
     for (int64_t frame : {0, 97, 180}) {
         file.AddProjectCut(frame);
-        // Each line reaches the file at once, not at close.
-        EXPECT_EQ(ReadBytes(path).substr(ReadBytes(path).size() - 2), "\r\n");
+        // Each line reaches the (temporary) file at once; the name appears only whole.
+        ASSERT_EQ(Names(dir.path()).size(), 1u);
+        const std::string temporary = dir.File(Names(dir.path()).front());
+        EXPECT_EQ(temporary.rfind(dir.File(".scenes.msq."), 0), 0u) << temporary;
+        EXPECT_EQ(ReadBytes(temporary).substr(ReadBytes(temporary).size() - 2), "\r\n");
     }
     EXPECT_TRUE(file.IsOpen());
     file.AddProjectCut(250);
     file.Close();
     EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"scenes.msq"});
     EXPECT_EQ(ReadBytes(path),
               "text description 30\r\n/media/in put/holiday.mpg\r\n0\r\n97\r\n180\r\n250\r\n");
+}
+
+TEST(ProjectFile, AnUnfinishedFileLeavesAnExistingOneAsItWas)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("scenes.msq");
+    std::ofstream(path, std::ios::binary) << "earlier project";
+    {
+        ProjectFile file(path, "/media/in.avi");
+        file.AddProjectCut(0);
+        file.AddProjectCut(12);
+    }
+    EXPECT_EQ(ReadBytes(path), "earlier project");
+    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"scenes.msq"});
+}
+
+TEST(ProjectFile, APathThatNamesTheInputIsRefusedAndTheInputKept)
+{
+    test::TempDir dir;
+    const std::string input = dir.File("in.avi");
+    std::ofstream(input, std::ios::binary) << "the input video";
+    ASSERT_EQ(::symlink(input.c_str(), dir.File("link.msq").c_str()), 0);
+    for (const std::string& path : {input, dir.File("./in.avi"), dir.File("link.msq")}) {
+        ProjectFile file(path, input);
+        EXPECT_THROW(file.AddProjectCut(0), FileException) << path;
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_NO_THROW(file.Close());
+    }
+    EXPECT_EQ(ReadBytes(input), "the input video");
+    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"in.avi", "link.msq"}));
 }
 
 TEST(ProjectFile, ASecondRunReplacesTheFile)

@@ -24,6 +24,18 @@ TEST(FailureMessages, EveryCodeMapsToItsExactText)
     EXPECT_EQ(TextFor(CMyException(ErrorCode::OutputWriteFailed)), "Cannot write output file.");
     EXPECT_EQ(TextFor(CMyException(ErrorCode::InvalidOutputFormat)), "Invalid output frame rate or frame size.");
     EXPECT_EQ(TextFor(CMyException(ErrorCode::NoVideoStream)), "The input file has no video stream.");
+    EXPECT_EQ(TextFor(CMyException(ErrorCode::InvalidAudioFormat)), "Invalid output audio format.");
+}
+
+TEST(FailureMessages, TheReasonIsTheTechnicalDetailAnExceptionCarries)
+{
+    const auto reasonFor = [](auto exception) { return FailureReason(std::make_exception_ptr(exception)); };
+    EXPECT_EQ(reasonFor(CMyException(ErrorCode::InvalidOutputFormat, "output size 0 x 240")), "output size 0 x 240");
+    EXPECT_EQ(reasonFor(FileException("cannot create project file x.msq: No such file or directory")),
+              "cannot create project file x.msq: No such file or directory");
+    EXPECT_EQ(reasonFor(CMyException(5)), std::nullopt);  // only a code
+    EXPECT_EQ(reasonFor(std::runtime_error("other")), std::nullopt);
+    EXPECT_EQ(FailureReason(nullptr), std::nullopt);
 }
 
 TEST(FailureMessages, TheProjectFileExceptionHasItsOwnTextAndForeignExceptionsNone)

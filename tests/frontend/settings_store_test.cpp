@@ -63,19 +63,53 @@ TEST(LoadSettings, MissingProfileGivesEveryDefault)
     EXPECT_TRUE(s.MediaProfile.empty());
 }
 
-TEST(LoadSettings, FrameRateIsStoredInThousandthsAndWrittenBackTruncated)
+TEST(LoadSettings, FrameRateIsStoredInThousandthsAndSurvivesEveryLoadAndSave)
 {
     test::TempDir dir;
-    for (const auto& [stored, fps] : {std::pair{"29970", 29.97}, {"30000", 30.0}, {"25000", 25.0}, {"14985", 14.985}}) {
+    for (const auto& [stored, fps] : {std::pair{"29970", 29.97}, {"30000", 30.0}, {"25000", 25.0}, {"14985", 14.985},
+                                      {"4007", 4.007}, {"23976", 23.976}, {"59940", 59.94}}) {
         IniFile profile = ProfileWith(dir, std::string("FrameRate=") + stored + "\n");
         ConversionSettings s = Loaded(profile);
         EXPECT_NEAR(s.FrameRate, fps, 1e-9);
-        SaveSettings(profile, s, "/tmp");
-        EXPECT_EQ(profile.GetString("Options", "FrameRate"), stored);
+        // Truncating 4.007 x 1000 (4006.999...) stored 4006, one less at every save.
+        for (int round = 0; round < 3; ++round) {
+            SaveSettings(profile, s, "/tmp");
+            EXPECT_EQ(profile.GetString("Options", "FrameRate"), stored);
+            s = Loaded(profile);
+        }
     }
-    // Read back as an unsigned 32-bit number: -1 is 4294967295 thousandths.
-    IniFile negative = ProfileWith(dir, "FrameRate=-1\n");
-    EXPECT_NEAR(Loaded(negative).FrameRate, 4294967.295, 1e-6);
+    // Out of the unsigned 32-bit range: held at its ends rather than wrapped.
+    EXPECT_EQ(Loaded(ProfileWith(dir, "FrameRate=-1\n")).FrameRate, 0.0);
+    EXPECT_NEAR(Loaded(ProfileWith(dir, "FrameRate=99999999999999\n")).FrameRate, 4294967.295, 1e-6);
+}
+
+TEST(LoadSettings, IntegersOutOfRangeAreHeldAtTheEndsOfTheirType)
+{
+    test::TempDir dir;
+    const ConversionSettings s = Loaded(ProfileWith(
+        dir, "FrameWidth=4294967616\nFrameHeight=-4294967000\nSampleRate=99999999999999999\nChannels=-3\n"));
+    EXPECT_EQ(s.FrameWidth, 2147483647);  // wrapped, 4294967616 was 320
+    EXPECT_EQ(s.FrameHeight, -2147483647 - 1);
+    EXPECT_EQ(s.SampleRate, 2147483647);
+    EXPECT_EQ(s.Channels, -3);
+}
+
+TEST(LoadSettings, AProfileThatStartsWithAByteOrderMarkIsReadAndSavedWithIt)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("klova.ini");
+    std::ofstream(path, std::ios::binary) << "\xEF\xBB\xBF[Options]\r\nFrameWidth=640\r\nSrcFileName=in.avi\r\n";
+    IniFile profile(path);
+    profile.Load();
+    ConversionSettings s = Loaded(profile);
+    EXPECT_EQ(s.FrameWidth, 640);
+    EXPECT_EQ(s.SrcFileName, "in.avi");
+    SaveSettings(profile, s, "/tmp");
+    ASSERT_TRUE(profile.Save());
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(text.rfind("\xEF\xBB\xBF[Options]\r\n", 0), 0u);
+    EXPECT_EQ(text.find("[Options]", 4), std::string::npos);  // one section, not a second
 }
 
 TEST(LoadSettings, ThresholdsParseAsNumbersAndSaveInTheShortestForm)

@@ -1,6 +1,7 @@
 #include "tests/media_out/avi_test_media.h"
 
 #include "codecs/encoder_config_store.h"
+#include "engine/audio_chunk_schedule.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,9 +24,10 @@ std::vector<uint8_t> MakeFrame(int32_t width, int32_t height, int index)
 }
 
 
-size_t ChunkBytes(const WAVEFORMATEX& format, double frameRate)
+uint32_t ChunkBytes(const WAVEFORMATEX& format, double frameRate, uint64_t frame)
 {
-    return static_cast<size_t>(format.nAvgBytesPerSec / frameRate);
+    const AudioChunkSchedule schedule(format.nBlockAlign, format.nSamplesPerSec, frameRate);
+    return static_cast<uint32_t>((schedule.BlocksAfter(frame + 1) - schedule.BlocksAfter(frame)) * format.nBlockAlign);
 }
 
 ClipResult WriteClip(const std::string& path, const ClipPlan& plan)
@@ -38,8 +40,7 @@ ClipResult WriteClip(const std::string& path, const ClipPlan& plan)
     if (plan.withAudio)
         writer.AddAudioStream(plan.audioFormat, plan.frameRate, plan.audioCodec);
 
-    const size_t chunkBytes = ChunkBytes(plan.audioFormat, plan.frameRate);
-    std::vector<uint8_t> chunk(chunkBytes);
+    std::vector<uint8_t> chunk;
     const int frames = std::max(plan.videoFrames, plan.withAudio ? plan.audioFrames : 0);
     double phase = 0.0;
     for (int i = 0; i < frames && result.allWritesOk; ++i) {
@@ -50,6 +51,8 @@ ClipResult WriteClip(const std::string& path, const ClipPlan& plan)
         if (plan.withAudio && i < plan.audioFrames && result.allWritesOk) {
             // A tone, so that lossy audio encoders have something to keep.
             const uint32_t block = plan.audioFormat.nBlockAlign;
+            const uint32_t chunkBytes = ChunkBytes(plan.audioFormat, plan.frameRate, static_cast<uint64_t>(i));
+            chunk.resize(chunkBytes);
             for (size_t b = 0; b < chunkBytes; ++b) {
                 const size_t sample = (result.audio.size() + b) / block;
                 const double value = std::sin(phase + 2.0 * M_PI * 440.0 * static_cast<double>(sample) /
@@ -57,11 +60,12 @@ ClipResult WriteClip(const std::string& path, const ClipPlan& plan)
                 chunk[b] = static_cast<uint8_t>(static_cast<int>(value * 100.0) + ((result.audio.size() + b) % block));
             }
             result.audio.insert(result.audio.end(), chunk.begin(), chunk.end());
-            result.allWritesOk = writer.WriteAudio(chunk.data());
+            result.chunkLengths.push_back(chunkBytes);
+            result.allWritesOk = writer.WriteAudio(chunk.data(), chunkBytes, nullptr);
         }
     }
     result.endOk = writer.WriteVideo(nullptr);
-    writer.WriteAudio(nullptr);
+    writer.WriteAudio(nullptr, 0, nullptr);
     return result;
 }
 

@@ -14,8 +14,9 @@ namespace klova::test {
 // A bottom-up RGB24 DIB whose every byte depends on frame, row and column.
 std::vector<uint8_t> MakeFrame(int32_t width, int32_t height, int index);
 
-// Bytes of audio the proxy takes per output frame: trunc(nAvgBytesPerSec / rate).
-size_t ChunkBytes(const WAVEFORMATEX& format, double frameRate);
+// Bytes of audio the engine hands over with output frame `frame` (0-based): the frame's
+// share of whole sample blocks, as the engine cuts it.
+uint32_t ChunkBytes(const WAVEFORMATEX& format, double frameRate, uint64_t frame = 0);
 
 struct ClipPlan {
     int32_t width = 160;
@@ -36,6 +37,7 @@ struct ClipResult {
     bool endOk = true;
     std::vector<std::vector<uint8_t>> frames;  // as handed in
     std::vector<uint8_t> audio;                 // the bytes the proxy takes, in order
+    std::vector<uint32_t> chunkLengths;         // of each audio chunk handed over
 };
 
 // Writes a whole file with a fresh AviWriter as the engine would; throws what the

@@ -83,7 +83,6 @@ int ErrorCodeOf(const std::function<void()>& action)
 struct ReadBackCase {
     double frameRate;
     const char* rateFraction;
-    std::vector<long> audioPacketBytes;  // repeating
 };
 
 void PrintTo(const ReadBackCase& c, std::ostream* out)
@@ -102,7 +101,7 @@ TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)
     plan.width = 322;  // rows padded from 966 to 968 bytes
     plan.height = 240;
     plan.frameRate = c.frameRate;
-    plan.videoFrames = plan.audioFrames = 20;  // a multiple of 4: nothing left carried
+    plan.videoFrames = plan.audioFrames = 20;
     const ClipResult written = WriteClip(file, plan);
     ASSERT_TRUE(written.allWritesOk);
     ASSERT_TRUE(written.endOk);
@@ -140,7 +139,7 @@ TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)
     const std::vector<StoredChunk> chunks = AudioChunks(file);
     ASSERT_EQ(chunks.size(), 20u);
     for (size_t i = 0; i < chunks.size(); ++i) {
-        EXPECT_EQ(chunks[i].bytes, c.audioPacketBytes[i % c.audioPacketBytes.size()]) << "chunk " << i;
+        EXPECT_EQ(chunks[i].bytes, written.chunkLengths[i]) << "chunk " << i;
         EXPECT_EQ(chunks[i].samples * 4, chunks[i].bytes) << "chunk " << i;  // 7,056 bytes: 1,764 samples, 0.04 s
     }
     const std::string pcm = dir.File("audio.pcm");
@@ -190,8 +189,7 @@ TEST_P(UncompressedReadBackTest, FramesAndAudioComeBackIdentical)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, UncompressedReadBackTest,
-                         ::testing::Values(ReadBackCase{25.0, "25/1", {7056}},
-                                           ReadBackCase{29.97, "30000/1001", {5884, 5884, 5884, 5888}}),
+                         ::testing::Values(ReadBackCase{25.0, "25/1"}, ReadBackCase{29.97, "30000/1001"}),
                          [](const auto& info) { return info.param.frameRate == 25.0 ? "At25" : "At2997"; });
 
 TEST(AviWriter, FileWithoutSoundHasOneStream)
@@ -262,6 +260,8 @@ TEST(AviWriter, WriteFailuresEndTheWritingInsteadOfWaiting)
     // Small enough to sit in the file writer's buffer: the failure shows only while the
     // file is completed, and the end call reports it.
     ClipPlan small;
+    small.width = 32;
+    small.height = 24;
     small.videoFrames = small.audioFrames = 2;
     const ClipResult late = WriteClip("/dev/full", small);
     EXPECT_TRUE(late.allWritesOk);
@@ -306,6 +306,30 @@ TEST(AviWriter, StreamsOfUnequalLengthDoNotStallTheEngine)
     EXPECT_EQ(AudioChunks(dir.File("audio_only.avi")).size(), 10u);
 }
 
+// Whatever the audio's drift, neither stream's hand-off blocks for good: with sound
+// that falls behind by half of every frame's share, the muxer waits for audio while the
+// video queue fills, and the queue is allowed to hold more until the sound catches up.
+TEST(AviWriter, SoundFallingFarBehindNeverStallsTheWriter)
+{
+    TempDir dir;
+    EncoderConfigStore settings;
+    const WAVEFORMATEX format = MakePcmFormat(2, 44100, 16);
+    const std::string file = dir.File("drift.avi");
+    AviWriter writer(settings);
+    writer.SetVideoFormat({}, 25.0, 160, 120, "<Uncompressed>");
+    writer.OpenFile(file);
+    writer.AddAudioStream(format, 25.0, "PCM");
+    const std::vector<uint8_t> chunk(882 * 4, 0);  // half of 1,764 blocks per frame
+    const int frames = 100;                      // four seconds of video, two of sound
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_TRUE(writer.WriteVideo(MakeFrame(160, 120, i).data())) << "frame " << i;
+        ASSERT_TRUE(writer.WriteAudio(chunk.data(), static_cast<uint32_t>(chunk.size()), nullptr)) << "chunk " << i;
+    }
+    EXPECT_TRUE(writer.WriteVideo(nullptr));
+    EXPECT_EQ(ProbeStream(file, "video", true)["nb_read_frames"], "100");
+    EXPECT_NEAR(test::DecodedAudioSeconds(file), 2.0, 0.01);
+}
+
 TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
 {
     TempDir dir;
@@ -318,16 +342,17 @@ TEST(AviWriter, FirstAudioWriteStartsTheGraphAndWritesAfterTheEndFail)
         writer.OpenFile(file);
         writer.AddAudioStream(format, 25.0, "PCM");
         std::vector<uint8_t> chunk(test::ChunkBytes(format, 25.0), 0x80);
+        const auto length = static_cast<uint32_t>(chunk.size());
         for (int i = 0; i < 4; ++i) {
             const std::vector<uint8_t> frame = MakeFrame(160, 120, i);
-            ASSERT_TRUE(writer.WriteAudio(chunk.data()));
+            ASSERT_TRUE(writer.WriteAudio(chunk.data(), length, nullptr));
             ASSERT_TRUE(writer.WriteVideo(frame.data()));
         }
         HRESULT hr = E_FAIL;
-        EXPECT_TRUE(writer.WriteAudio(nullptr, &hr));
+        EXPECT_TRUE(writer.WriteAudio(nullptr, 0, &hr));
         EXPECT_EQ(hr, S_OK);
         EXPECT_TRUE(writer.WriteVideo(nullptr));  // a second end only repeats the stop
-        EXPECT_FALSE(writer.WriteAudio(chunk.data(), &hr));
+        EXPECT_FALSE(writer.WriteAudio(chunk.data(), length, &hr));
         EXPECT_LT(hr, 0);
     }
     EXPECT_EQ(ProbeStream(file, "video", true)["nb_read_frames"], "4");

@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 
 namespace klova {
@@ -67,7 +70,7 @@ TEST_P(OutputWriterTest, WritesTheFileItWasOpenedForAndEndsIt)
     for (int i = 0; i < 25; ++i) {
         ASSERT_TRUE(writer->WriteVideo(test::MakeFrame(160, 120, i).data())) << "frame " << i;
         if (format.audio)
-            ASSERT_TRUE(writer->WriteAudio(chunk.data())) << "chunk " << i;
+            ASSERT_TRUE(writer->WriteAudio(chunk.data(), static_cast<uint32_t>(chunk.size()))) << "chunk " << i;
     }
     EXPECT_TRUE(writer->End());
     EXPECT_TRUE(writer->End());
@@ -79,6 +82,57 @@ TEST_P(OutputWriterTest, WritesTheFileItWasOpenedForAndEndsIt)
     EXPECT_EQ(video.at("nb_read_frames"), "25");
     EXPECT_EQ(test::ProbeStreams(file).size(), c.withAudio ? 2u : 1u);
     EXPECT_EQ(test::DecodeErrors(file), "");
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t FilesIn(const std::string& folder)
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+// The file appears whole under its name at the end, or not at all: until End an
+// existing file of that name is as it was, and a writer dropped without End (a failed
+// run) leaves it so, with no temporary file behind.
+TEST_P(OutputWriterTest, TheFileTakesItsNameOnlyWhenComplete)
+{
+    const WriterCase& c = GetParam();
+    test::TempDir dir;
+    const std::string file = dir.File(std::string("out") + c.extension);
+    std::ofstream(file, std::ios::binary) << "an earlier file";
+    EncoderConfigStore configs;
+    OutputFormat format{160, 120, 25.0};
+    if (c.withAudio)
+        format.audio = MakePcmFormat(2, 44100, 16);
+    const std::vector<uint8_t> chunk(format.audio ? test::ChunkBytes(*format.audio, format.frameRate) : 0, 0x10);
+    const auto writeFrames = [&](OutputWriter& writer) {
+        writer.Open(file, format);
+        for (int i = 0; i < 5; ++i) {
+            ASSERT_TRUE(writer.WriteVideo(test::MakeFrame(160, 120, i).data()));
+            if (format.audio) {
+                ASSERT_TRUE(writer.WriteAudio(chunk.data(), static_cast<uint32_t>(chunk.size())));
+            }
+        }
+    };
+
+    {
+        const std::unique_ptr<OutputWriter> dropped = c.make(configs);
+        writeFrames(*dropped);
+    }
+    EXPECT_EQ(ReadBytes(file), "an earlier file");
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+
+    const std::unique_ptr<OutputWriter> writer = c.make(configs);
+    writeFrames(*writer);
+    EXPECT_EQ(ReadBytes(file), "an earlier file");
+    EXPECT_EQ(FilesIn(dir.path()), 2u);  // the new file, under its temporary name
+    EXPECT_TRUE(writer->End());
+    EXPECT_EQ(FilesIn(dir.path()), 1u);
+    EXPECT_EQ(test::ProbeStream(file, "video", true).at("nb_read_frames"), "5");
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, OutputWriterTest,

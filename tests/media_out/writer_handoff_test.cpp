@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace klova {
@@ -20,18 +21,20 @@ TEST(WriterHandoff, PutReturnsOnlyAfterTheStreamingThreadCopied)
     std::thread streaming([&] {
         for (;;) {
             const uint8_t* data = nullptr;
+            uint32_t length = 0;
             std::unique_lock<std::mutex> guard;
-            const WriterHandoff::Take take = handoff.WaitForData(&data, &guard);
+            const WriterHandoff::Take take = handoff.WaitForData(&data, &length, &guard);
             if (take != WriterHandoff::Take::Data)
                 break;
             // The engine is still inside Put while the data is being read.
             EXPECT_EQ(returned.load(), static_cast<int>(seen.size()));
+            EXPECT_EQ(length, seen.size() + 1u);  // the length travels with the data
             seen.push_back(*data);
             handoff.Consumed(&guard);
         }
     });
     for (const uint8_t& frame : frames) {
-        EXPECT_EQ(handoff.Put(&frame), S_OK);
+        EXPECT_EQ(handoff.Put(&frame, static_cast<uint32_t>(returned.load() + 1)), S_OK);
         ++returned;
     }
     EXPECT_EQ(handoff.Put(nullptr), S_OK);
@@ -51,8 +54,9 @@ TEST(WriterHandoff, PutWithNothingToTakeItFailsAtOnce)
     EXPECT_TRUE(handoff.EndRequested());
     EXPECT_EQ(handoff.Put(&frame), E_FAIL);  // after the end
     const uint8_t* data = nullptr;
+    uint32_t length = 0;
     std::unique_lock<std::mutex> guard;
-    EXPECT_EQ(handoff.WaitForData(&data, &guard), WriterHandoff::Take::End);
+    EXPECT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::End);
 }
 
 TEST(WriterHandoff, AbortWakesTheWaitingPutAndTakesTheDataBack)
@@ -68,8 +72,9 @@ TEST(WriterHandoff, AbortWakesTheWaitingPutAndTakesTheDataBack)
     // The streaming thread never sees the withdrawn frame; a flush releases it.
     std::thread stopping([&] { handoff.SetFlushing(true); });
     const uint8_t* data = nullptr;
+    uint32_t length = 0;
     std::unique_lock<std::mutex> guard;
-    EXPECT_EQ(handoff.WaitForData(&data, &guard), WriterHandoff::Take::Flushing);
+    EXPECT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::Flushing);
     stopping.join();
 }
 
@@ -82,8 +87,9 @@ TEST(WriterHandoff, AbortDuringTheCopyWaitsForTheCopyToFinish)
 
     std::thread streaming([&] {
         const uint8_t* data = nullptr;
+        uint32_t length = 0;
         std::unique_lock<std::mutex> guard;
-        ASSERT_EQ(handoff.WaitForData(&data, &guard), WriterHandoff::Take::Data);
+        ASSERT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::Data);
         handoff.Abort(E_FAIL);  // a failure elsewhere while the frame is being read
         std::this_thread::yield();
         EXPECT_EQ(*data, 42);
@@ -104,8 +110,9 @@ TEST(WriterHandoff, FlushReleasesAWaitingStreamingThreadAndRestartClearsIt)
     handoff.Start();
     std::thread streaming([&] {
         const uint8_t* data = nullptr;
+        uint32_t length = 0;
         std::unique_lock<std::mutex> guard;
-        EXPECT_EQ(handoff.WaitForData(&data, &guard), WriterHandoff::Take::Flushing);
+        EXPECT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::Flushing);
     });
     handoff.SetFlushing(true);
     streaming.join();
@@ -115,12 +122,42 @@ TEST(WriterHandoff, FlushReleasesAWaitingStreamingThreadAndRestartClearsIt)
     const uint8_t frame = 5;
     std::thread again([&] {
         const uint8_t* data = nullptr;
+        uint32_t length = 0;
         std::unique_lock<std::mutex> guard;
-        ASSERT_EQ(handoff.WaitForData(&data, &guard), WriterHandoff::Take::Data);
+        ASSERT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::Data);
         handoff.Consumed(&guard);
     });
     EXPECT_EQ(handoff.Put(&frame), S_OK);
     again.join();
+}
+
+// A Put that waits long looks after the pipeline at every period, on its own thread,
+// until its data is taken.
+TEST(WriterHandoff, AWaitingPutRunsItsWatcherUntilTheDataIsTaken)
+{
+    WriterHandoff handoff;
+    std::atomic<int> watched{0};
+    const std::thread::id engine = std::this_thread::get_id();
+    handoff.SetWaitWatcher(
+        [&] {
+            EXPECT_EQ(std::this_thread::get_id(), engine);
+            ++watched;
+        },
+        std::chrono::milliseconds(10));
+    handoff.Start();
+    const uint8_t frame = 7;
+    std::thread streaming([&] {
+        while (watched.load() < 3)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+        std::unique_lock<std::mutex> guard;
+        ASSERT_EQ(handoff.WaitForData(&data, &length, &guard), WriterHandoff::Take::Data);
+        handoff.Consumed(&guard);
+    });
+    EXPECT_EQ(handoff.Put(&frame), S_OK);
+    streaming.join();
+    EXPECT_GE(watched.load(), 3);
 }
 
 }  // namespace

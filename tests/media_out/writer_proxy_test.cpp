@@ -4,6 +4,7 @@
 #include "media_out/bgr_to_i420_converter.h"
 #include "media_out/video_writer_proxy.h"
 #include "platform/frame_rate_fraction.h"
+#include "tests/media_out/avi_test_media.h"
 #include "platform/gst_ptr.h"
 
 #include <gst/app/gstappsink.h>
@@ -255,7 +256,6 @@ TEST(VideoWriterProxy, ConvertsToI420InTheCopyWhenDownstreamTakesIt)
 
 struct AudioCase {
     double frameRate;
-    std::vector<uint32_t> sampleBytes;  // the lengths, repeating
 };
 
 void PrintTo(const AudioCase& c, std::ostream* out)
@@ -265,53 +265,54 @@ void PrintTo(const AudioCase& c, std::ostream* out)
 
 class AudioWriterProxyTest : public ::testing::TestWithParam<AudioCase> {};
 
-TEST_P(AudioWriterProxyTest, CutsChunksIntoWholeBlocksWithoutLosingAByte)
+// Each chunk leaves as one buffer of its own length, stamped by the byte count of the
+// whole stream (so no rounding piles up); chunks that are not whole blocks, or longer
+// than a frame's share can be, are refused, and an empty chunk sends nothing.
+TEST_P(AudioWriterProxyTest, SendsEachChunkWholeWithTimesFromTheByteCount)
 {
     const AudioCase& c = GetParam();
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 2;
-    format.nSamplesPerSec = 44100;
-    format.nAvgBytesPerSec = 176400;
-    format.nBlockAlign = 4;
-    format.wBitsPerSample = 16;
+    const WAVEFORMATEX format = MakePcmFormat(2, 44100, 16);
     ProxyPipeline pipeline(kAudioWriterProxyFactory);
     ASSERT_TRUE(pipeline.audio());
     pipeline.audio()->SetFrameRate(c.frameRate);
     pipeline.audio()->SetFormat(&format);
     pipeline.Start();
 
-    const size_t chunkBytes = static_cast<size_t>(176400 / c.frameRate);
     constexpr int kChunks = 8;
     std::vector<uint8_t> input;
-    std::vector<uint8_t> chunk(chunkBytes + 16);  // the engine may hand a longer buffer
+    std::vector<uint32_t> lengths;
+    std::vector<uint8_t> chunk(static_cast<size_t>(176400 / c.frameRate) + 64);
     for (int i = 0; i < kChunks; ++i) {
+        const uint32_t length = test::ChunkBytes(format, c.frameRate, static_cast<uint64_t>(i));
         for (size_t b = 0; b < chunk.size(); ++b)
             chunk[b] = static_cast<uint8_t>((input.size() + b) * 13 + 1);
-        input.insert(input.end(), chunk.begin(), chunk.begin() + chunkBytes);
-        ASSERT_EQ(pipeline.audio()->PutSamples(chunk.data()), S_OK);
+        input.insert(input.end(), chunk.begin(), chunk.begin() + length);
+        lengths.push_back(length);
+        ASSERT_EQ(pipeline.audio()->PutSamples(chunk.data(), length), S_OK);
+        EXPECT_EQ(pipeline.audio()->PutSamples(chunk.data(), 0), S_OK);
     }
-    EXPECT_EQ(pipeline.audio()->PutSamples(nullptr), S_OK);
+    EXPECT_EQ(pipeline.audio()->PutSamples(chunk.data(), 6), E_INVALIDARG);  // a block and a half
+    EXPECT_EQ(pipeline.audio()->PutSamples(chunk.data(), 4 * 10000), E_INVALIDARG);
+    EXPECT_EQ(pipeline.audio()->PutSamples(nullptr, 0), S_OK);
 
     const auto samples = pipeline.Collect();
     ASSERT_EQ(samples.size(), static_cast<size_t>(kChunks));
     std::vector<uint8_t> stream;
-    GstClockTime expectedStart = 0;
+    uint64_t bytesBefore = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
         const std::vector<uint8_t> bytes = Bytes(samples[i].get());
-        EXPECT_EQ(bytes.size(), c.sampleBytes[i % c.sampleBytes.size()]) << "sample " << i;
+        EXPECT_EQ(bytes.size(), lengths[i]) << "sample " << i;
         GstBuffer* buffer = gst_sample_get_buffer(samples[i].get());
-        EXPECT_EQ(GST_BUFFER_PTS(buffer), expectedStart);
-        EXPECT_EQ(GST_BUFFER_DURATION(buffer), bytes.size() * 10000000ull / 176400 * 100);
-        expectedStart += GST_BUFFER_DURATION(buffer);
+        const auto time = [](uint64_t bytes) { return bytes * 10000000ull / 176400 * 100; };  // 100-ns units
+        EXPECT_EQ(GST_BUFFER_PTS(buffer), time(bytesBefore));
+        EXPECT_EQ(GST_BUFFER_DURATION(buffer), time(bytesBefore + bytes.size()) - time(bytesBefore));
+        bytesBefore += bytes.size();
         stream.insert(stream.end(), bytes.begin(), bytes.end());
     }
     EXPECT_EQ(stream, input);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, AudioWriterProxyTest,
-                         ::testing::Values(AudioCase{25.0, {7056}},  // 400,000 units each
-                                           AudioCase{29.97, {5884, 5884, 5884, 5888}}),
+INSTANTIATE_TEST_SUITE_P(Rates, AudioWriterProxyTest, ::testing::Values(AudioCase{25.0}, AudioCase{29.97}),
                          [](const auto& info) { return info.param.frameRate == 25.0 ? "At25" : "At2997"; });
 
 TEST(AudioWriterProxy, OffersPcmOfTheGivenChannelsBitsAndRate)
@@ -337,8 +338,8 @@ TEST(WriterProxies, CallsWithoutARunningStreamReturnAtOnce)
     EXPECT_EQ(video.video()->PutFrame(nullptr), S_OK);
     EXPECT_EQ(video.video()->PutFrame(frame), E_FAIL);
     ProxyPipeline audio(kAudioWriterProxyFactory);
-    EXPECT_EQ(audio.audio()->PutSamples(nullptr), S_OK);
-    EXPECT_EQ(audio.audio()->PutSamples(frame), E_FAIL);
+    EXPECT_EQ(audio.audio()->PutSamples(nullptr, 0), S_OK);
+    EXPECT_EQ(audio.audio()->PutSamples(frame, 4), E_FAIL);
 }
 
 // A failure downstream must reach the engine's next call, not leave it waiting.

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -125,6 +127,106 @@ double DecodedAudioSeconds(const std::string& file)
                                             " -map 0:a:0 -f f32le -ac 1 - | wc -c");
     const double rate = std::stod(audio.at("sample_rate"));
     return std::stod(result.out) / 4.0 / rate;
+}
+
+std::vector<PacketInfo> ProbePacketsInFileOrder(const std::string& file)
+{
+    const CommandResult result =
+        RunCommand("ffprobe -v error -show_entries packet=stream_index,pos,pts_time,dts_time,duration_time "
+                   "-of default=nw=1 " + ShellQuote(file));
+    std::vector<PacketInfo> packets;
+    std::istringstream lines(result.out);
+    double pts = -1.0;
+    double dts = -1.0;
+    const auto number = [](const std::string& text) {
+        try {
+            return std::stod(text);
+        } catch (...) {
+            return -1.0;
+        }
+    };
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = line.substr(0, equals);
+        const std::string value = line.substr(equals + 1);
+        if (key == "stream_index") {
+            packets.emplace_back();
+            packets.back().stream = std::stoi(value);
+            pts = dts = -1.0;
+        } else if (packets.empty()) {
+            continue;
+        } else if (key == "pts_time") {
+            pts = number(value);
+        } else if (key == "dts_time") {
+            dts = number(value);
+        } else if (key == "duration_time") {
+            packets.back().duration = std::max(0.0, number(value));
+        } else if (key == "pos") {
+            packets.back().position = std::stoll(value);
+        }
+        if (!packets.empty())
+            packets.back().seconds = pts >= 0 ? pts : dts;
+    }
+    std::stable_sort(packets.begin(), packets.end(),
+                     [](const PacketInfo& a, const PacketInfo& b) { return a.position < b.position; });
+    return packets;
+}
+
+double LongestSingleStreamRun(const std::vector<PacketInfo>& packets)
+{
+    double longest = 0.0;
+    size_t first = 0;
+    for (size_t i = 0; i <= packets.size(); ++i) {
+        if (i < packets.size() && packets[i].stream == packets[first].stream)
+            continue;
+        double start = packets[first].seconds;
+        double end = start;
+        for (size_t k = first; k < i; ++k) {
+            start = std::min(start, packets[k].seconds);
+            end = std::max(end, packets[k].seconds + packets[k].duration);
+        }
+        longest = std::max(longest, end - start);
+        first = i;
+        if (i == packets.size())
+            break;
+    }
+    return longest;
+}
+
+double ToneFrequency(const std::string& file, double fromSeconds, double seconds)
+{
+    const ProbeFields audio = ProbeStream(file, "audio");
+    if (audio.empty())
+        return -1.0;
+    const double rate = std::stod(audio.at("sample_rate"));
+    const CommandResult result =
+        RunCommand("ffmpeg -hide_banner -nostdin -v error -ss " + std::to_string(fromSeconds) + " -t " +
+                   std::to_string(seconds) + " -i " + ShellQuote(file) + " -map 0:a:0 -f s16le -ac 1 -");
+    const size_t samples = result.out.size() / 2;
+    if (samples < 2)
+        return -1.0;
+    const auto sample = [&](size_t n) {
+        int16_t value = 0;
+        std::memcpy(&value, result.out.data() + 2 * n, 2);
+        return value;
+    };
+    // Frequency from the first to the last rising zero crossing.
+    long long firstRise = -1;
+    long long lastRise = -1;
+    long long rises = 0;
+    for (size_t n = 1; n < samples; ++n) {
+        if (sample(n - 1) < 0 && sample(n) >= 0) {
+            if (firstRise < 0)
+                firstRise = static_cast<long long>(n);
+            lastRise = static_cast<long long>(n);
+            ++rises;
+        }
+    }
+    if (rises < 2)
+        return 0.0;
+    return static_cast<double>(rises - 1) * rate / static_cast<double>(lastRise - firstRise);
 }
 
 std::string DecodeErrors(const std::string& file)

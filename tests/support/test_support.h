@@ -57,6 +57,24 @@ double ProbeDuration(const std::string& file);
 // (AVI headers of PCM streams carry no duration); negative without audio.
 double DecodedAudioSeconds(const std::string& file);
 
+// The packets of a file in the order they lie in it (by byte position): stream index,
+// time in seconds (the presentation time, else the decoding time) and duration.
+struct PacketInfo {
+    int stream = -1;
+    long long position = 0;
+    double seconds = 0.0;
+    double duration = 0.0;
+};
+std::vector<PacketInfo> ProbePacketsInFileOrder(const std::string& file);
+
+// The longest stretch of the file, in seconds of the stream's own time, that holds
+// packets of one stream only: how far apart the streams are interleaved.
+double LongestSingleStreamRun(const std::vector<PacketInfo>& packets);
+
+// The frequency of the first audio stream's tone between two times, in Hz, from its
+// zero crossings (first channel); negative without audio.
+double ToneFrequency(const std::string& file, double fromSeconds, double seconds);
+
 // Decodes the whole file with ffmpeg; returns ffmpeg's error output (empty when clean).
 std::string DecodeErrors(const std::string& file);
 
