@@ -46,8 +46,8 @@ std::optional<PropertyKind> KindOf(const GParamSpec* spec)
 // parent, and the base classes' switches for the pipeline's QoS and key-unit requests.
 bool BelongsToPipeline(const GParamSpec* spec)
 {
-    const GType pipelineClasses[] = {GST_TYPE_OBJECT,        GST_TYPE_ELEMENT,        GST_TYPE_BIN,
-                                     GST_TYPE_VIDEO_ENCODER, GST_TYPE_AUDIO_ENCODER,  GST_TYPE_BASE_TRANSFORM,
+    const GType pipelineClasses[] = {GST_TYPE_OBJECT,        GST_TYPE_ELEMENT,       GST_TYPE_BIN,
+                                     GST_TYPE_VIDEO_ENCODER, GST_TYPE_AUDIO_ENCODER, GST_TYPE_BASE_TRANSFORM,
                                      GST_TYPE_BASE_SINK,     GST_TYPE_BASE_SRC};
     if (std::find(std::begin(pipelineClasses), std::end(pipelineClasses), spec->owner_type) !=
         std::end(pipelineClasses))
@@ -105,10 +105,12 @@ std::string DefaultText(const EncoderProperty& property)
     case PropertyKind::UnsignedInteger: return Number(GetUnsigned(*value));
     case PropertyKind::Real: return Number(GetReal(*value));
     case PropertyKind::Enumeration: {
-        const GEnumValue* entry = g_enum_get_value(G_PARAM_SPEC_ENUM(property.spec)->enum_class, g_value_get_enum(value));
+        const GEnumValue* entry =
+            g_enum_get_value(G_PARAM_SPEC_ENUM(property.spec)->enum_class, g_value_get_enum(value));
         return entry ? entry->value_name : Number(static_cast<int64_t>(g_value_get_enum(value)));
     }
-    case PropertyKind::Flags: return FlagNames(G_PARAM_SPEC_FLAGS(property.spec)->flags_class, g_value_get_flags(value));
+    case PropertyKind::Flags:
+        return FlagNames(G_PARAM_SPEC_FLAGS(property.spec)->flags_class, g_value_get_flags(value));
     case PropertyKind::Text: {
         const char* text = g_value_get_string(value);
         if (!text)
@@ -194,59 +196,44 @@ std::string DescribeProperty(const EncoderProperty& property)
     return text + "\nDefault: " + DefaultText(property) + ".";
 }
 
+namespace {
+
+// Every numeric GParamSpec keeps its range in two fields of these names.
+template <typename Spec, typename Value>
+void CopyLimits(const Spec* spec, Value* minimum, Value* maximum)
+{
+    *minimum = spec->minimum;
+    *maximum = spec->maximum;
+}
+
+}  // namespace
+
 void SignedLimits(const GParamSpec* spec, int64_t* minimum, int64_t* maximum)
 {
     switch (G_PARAM_SPEC_VALUE_TYPE(spec)) {
-    case G_TYPE_CHAR:
-        *minimum = G_PARAM_SPEC_CHAR(spec)->minimum;
-        *maximum = G_PARAM_SPEC_CHAR(spec)->maximum;
-        break;
-    case G_TYPE_INT:
-        *minimum = G_PARAM_SPEC_INT(spec)->minimum;
-        *maximum = G_PARAM_SPEC_INT(spec)->maximum;
-        break;
-    case G_TYPE_LONG:
-        *minimum = G_PARAM_SPEC_LONG(spec)->minimum;
-        *maximum = G_PARAM_SPEC_LONG(spec)->maximum;
-        break;
-    default:
-        *minimum = G_PARAM_SPEC_INT64(spec)->minimum;
-        *maximum = G_PARAM_SPEC_INT64(spec)->maximum;
-        break;
+    case G_TYPE_CHAR: return CopyLimits(G_PARAM_SPEC_CHAR(spec), minimum, maximum);
+    case G_TYPE_INT: return CopyLimits(G_PARAM_SPEC_INT(spec), minimum, maximum);
+    case G_TYPE_LONG: return CopyLimits(G_PARAM_SPEC_LONG(spec), minimum, maximum);
+    default: return CopyLimits(G_PARAM_SPEC_INT64(spec), minimum, maximum);
     }
 }
 
 void UnsignedLimits(const GParamSpec* spec, uint64_t* minimum, uint64_t* maximum)
 {
     switch (G_PARAM_SPEC_VALUE_TYPE(spec)) {
-    case G_TYPE_UCHAR:
-        *minimum = G_PARAM_SPEC_UCHAR(spec)->minimum;
-        *maximum = G_PARAM_SPEC_UCHAR(spec)->maximum;
-        break;
-    case G_TYPE_UINT:
-        *minimum = G_PARAM_SPEC_UINT(spec)->minimum;
-        *maximum = G_PARAM_SPEC_UINT(spec)->maximum;
-        break;
-    case G_TYPE_ULONG:
-        *minimum = G_PARAM_SPEC_ULONG(spec)->minimum;
-        *maximum = G_PARAM_SPEC_ULONG(spec)->maximum;
-        break;
-    default:
-        *minimum = G_PARAM_SPEC_UINT64(spec)->minimum;
-        *maximum = G_PARAM_SPEC_UINT64(spec)->maximum;
-        break;
+    case G_TYPE_UCHAR: return CopyLimits(G_PARAM_SPEC_UCHAR(spec), minimum, maximum);
+    case G_TYPE_UINT: return CopyLimits(G_PARAM_SPEC_UINT(spec), minimum, maximum);
+    case G_TYPE_ULONG: return CopyLimits(G_PARAM_SPEC_ULONG(spec), minimum, maximum);
+    default: return CopyLimits(G_PARAM_SPEC_UINT64(spec), minimum, maximum);
     }
 }
 
 void RealLimits(const GParamSpec* spec, double* minimum, double* maximum)
 {
-    if (G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_FLOAT) {
-        *minimum = G_PARAM_SPEC_FLOAT(spec)->minimum;
-        *maximum = G_PARAM_SPEC_FLOAT(spec)->maximum;
-    } else {
-        *minimum = G_PARAM_SPEC_DOUBLE(spec)->minimum;
-        *maximum = G_PARAM_SPEC_DOUBLE(spec)->maximum;
-    }
+    if (G_PARAM_SPEC_VALUE_TYPE(spec) == G_TYPE_FLOAT)
+        CopyLimits(G_PARAM_SPEC_FLOAT(spec), minimum, maximum);
+    else
+        CopyLimits(G_PARAM_SPEC_DOUBLE(spec), minimum, maximum);
 }
 
 int64_t GetSigned(const GValue& value) { return Read<int64_t>(value, G_TYPE_INT64); }

@@ -2,11 +2,11 @@
 // would drive it: video encoders at the extremes of quality and at three key-frame
 // spacings, audio encoders on 11,025 Hz 8-bit mono and 48 kHz stereo sound. ffprobe
 // judges the files; each case is named after the encoder's factory.
-#include "codecs/device_moniker_list.h"
 #include "codecs/encoder_input_format.h"
 #include "codecs/video_compression_adapter.h"
 #include "platform/ini_file.h"
 #include "platform/media_types.h"
+#include "tests/support/listed_encoders.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,38 +23,8 @@ namespace {
 constexpr int kVideoFrames = 60;  // 2.4 s at 25 frames per second
 constexpr double kAudioSeconds = 2.0;
 
-struct ListedEncoder {
-    std::string friendlyName;
-    std::string factory;
-};
+using test::ListedEncoder;
 
-void PrintTo(const ListedEncoder& encoder, std::ostream* out)
-{
-    *out << encoder.factory << " (\"" << encoder.friendlyName << "\")";
-}
-
-// What a user can pick: each friendly name once, as the first encoder of that name.
-// Runs while the tests are being registered, before main() initialises GStreamer.
-std::vector<ListedEncoder> Listed(CompressorCategory category)
-{
-    gst_init(nullptr, nullptr);
-    DeviceMonikerList list(category);
-    const int32_t count = list.GetCount();
-    std::vector<ListedEncoder> encoders;
-    std::set<std::string> names;
-    for (int32_t i = 0; i < count; ++i) {
-        ListedEncoder encoder;
-        list.GetFriendlyName(i, &encoder.friendlyName);
-        GstPtr<GstElementFactory> factory;
-        list.GetMoniker(i, &factory);
-        encoder.factory = GST_OBJECT_NAME(factory.get());
-        if (names.insert(encoder.friendlyName).second)
-            encoders.push_back(encoder);
-    }
-    return encoders;
-}
-
-std::string TestName(const ::testing::TestParamInfo<ListedEncoder>& info) { return info.param.factory; }
 
 test::CommandResult Convert(const std::vector<std::string>& settings)
 {
@@ -219,7 +189,9 @@ TEST_P(VideoEncoderWalk, QualityAndKeyFramesDoWhatTheyAsk)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Listed, VideoEncoderWalk, ::testing::ValuesIn(Listed(CompressorCategory::Video)), TestName);
+INSTANTIATE_TEST_SUITE_P(Listed, VideoEncoderWalk,
+                         ::testing::ValuesIn(test::ListedEncoders(CompressorCategory::Video, true)),
+                         test::ListedEncoderTestName);
 
 class AudioEncoderWalk : public EncoderWalk, public ::testing::WithParamInterface<ListedEncoder> {
 protected:
@@ -256,7 +228,9 @@ TEST_P(AudioEncoderWalk, ConvertsMonoElevenKilohertzEightBitAndStereoFortyEightK
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Listed, AudioEncoderWalk, ::testing::ValuesIn(Listed(CompressorCategory::Audio)), TestName);
+INSTANTIATE_TEST_SUITE_P(Listed, AudioEncoderWalk,
+                         ::testing::ValuesIn(test::ListedEncoders(CompressorCategory::Audio, true)),
+                         test::ListedEncoderTestName);
 
 }  // namespace
 }  // namespace klova

@@ -1,8 +1,8 @@
 // Every encoder the compressor lists offer writes an AVI that ffprobe reads with that
 // codec and ffmpeg decodes cleanly: the lists hold nothing that cannot be stored.
-#include "codecs/device_moniker_list.h"
 #include "media_out/avi_writer.h"
 #include "tests/media_out/avi_test_media.h"
+#include "tests/support/listed_encoders.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -14,33 +14,7 @@
 namespace klova {
 namespace {
 
-struct ListedEncoder {
-    std::string friendlyName;
-    std::string factory;
-};
-
-void PrintTo(const ListedEncoder& encoder, std::ostream* out)
-{
-    *out << encoder.factory << " (\"" << encoder.friendlyName << "\")";
-}
-
-// Runs while the tests are being registered, before main() initialises GStreamer.
-std::vector<ListedEncoder> Listed(CompressorCategory category)
-{
-    gst_init(nullptr, nullptr);
-    DeviceMonikerList list(category);
-    const int32_t count = list.GetCount();
-    std::vector<ListedEncoder> encoders;
-    for (int32_t i = 0; i < count; ++i) {
-        ListedEncoder encoder;
-        list.GetFriendlyName(i, &encoder.friendlyName);
-        GstPtr<GstElementFactory> factory;
-        list.GetMoniker(i, &factory);
-        encoder.factory = GST_OBJECT_NAME(factory.get());
-        encoders.push_back(encoder);
-    }
-    return encoders;
-}
+using test::ListedEncoder;
 
 // The codec names ffprobe gives the streams of each encoder; an encoder not in the
 // table must at least not come back as raw data.
@@ -93,10 +67,6 @@ bool TakesSize(const std::string& factory, int width, int height)
     return false;
 }
 
-std::string TestName(const ::testing::TestParamInfo<ListedEncoder>& info)
-{
-    return info.param.factory;
-}
 
 class VideoEncoderTest : public ::testing::TestWithParam<ListedEncoder> {};
 
@@ -118,7 +88,9 @@ TEST_P(VideoEncoderTest, WritesAnAviFfmpegDecodes)
     EXPECT_EQ(test::ProbeStream(file, "audio")["codec_name"], "pcm_s16le");
 }
 
-INSTANTIATE_TEST_SUITE_P(Listed, VideoEncoderTest, ::testing::ValuesIn(Listed(CompressorCategory::Video)), TestName);
+INSTANTIATE_TEST_SUITE_P(Listed, VideoEncoderTest,
+                         ::testing::ValuesIn(test::ListedEncoders(CompressorCategory::Video, false)),
+                         test::ListedEncoderTestName);
 
 class AudioEncoderTest : public ::testing::TestWithParam<ListedEncoder> {};
 
@@ -136,7 +108,9 @@ TEST_P(AudioEncoderTest, WritesAnAviFfmpegDecodes)
     EXPECT_EQ(test::ProbeStream(file, "video")["codec_name"], "rawvideo");
 }
 
-INSTANTIATE_TEST_SUITE_P(Listed, AudioEncoderTest, ::testing::ValuesIn(Listed(CompressorCategory::Audio)), TestName);
+INSTANTIATE_TEST_SUITE_P(Listed, AudioEncoderTest,
+                         ::testing::ValuesIn(test::ListedEncoders(CompressorCategory::Audio, false)),
+                         test::ListedEncoderTestName);
 
 }  // namespace
 }  // namespace klova
