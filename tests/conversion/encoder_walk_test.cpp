@@ -25,15 +25,6 @@ constexpr double kAudioSeconds = 2.0;
 
 using test::ListedEncoder;
 
-
-test::CommandResult Convert(const std::vector<std::string>& settings)
-{
-    std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-    for (const std::string& setting : settings)
-        command += " " + test::ShellQuote(setting);
-    return test::RunCommand(command);
-}
-
 // The "VideoFormat" profile value for a quality and a key-frame spacing.
 std::string VideoFormat(uint32_t quality, uint32_t keyFrameEvery)
 {
@@ -106,7 +97,7 @@ protected:
                                              "VideoCodec=" + GetParam().friendlyName,
                                              "VideoFormat=" + VideoFormat(quality, keyFrameEvery)};
         settings.insert(settings.end(), sizeSettings_.begin(), sizeSettings_.end());
-        const test::CommandResult result = Convert(settings);
+        const test::CommandResult result = test::RunKlovaConvert(settings);
         EXPECT_EQ(result.exitStatus, 0) << result.err;
         if (result.exitStatus != 0)
             return false;
@@ -153,7 +144,7 @@ TEST_P(VideoEncoderWalk, QualityAndKeyFramesDoWhatTheyAsk)
     // DV takes its broadcast sizes only: 352 x 288 is refused when the file opens, and
     // the walk goes on at 720 x 576.
     if (!EncoderInputFormat::FixedInput(encoder.get(), nullptr, 352, 288, 25.0)) {
-        const test::CommandResult refused = Convert({"SrcFileName=" + dir_->File("video.avi"),
+        const test::CommandResult refused = test::RunKlovaConvert({"SrcFileName=" + dir_->File("video.avi"),
                                                      "DstFileName=" + dir_->File("refused.avi"),
                                                      "VideoCodec=" + GetParam().friendlyName});
         EXPECT_EQ(refused.exitStatus, 1);
@@ -215,7 +206,7 @@ TEST_P(AudioEncoderWalk, ConvertsMonoElevenKilohertzEightBitAndStereoFortyEightK
     for (const char* source : {"mono11k.avi", "stereo48k.avi"}) {
         SCOPED_TRACE(source);
         const std::string output = dir_->File(GetParam().factory + "-" + source);
-        const test::CommandResult result = Convert({"SrcFileName=" + dir_->File(source), "DstFileName=" + output,
+        const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + dir_->File(source), "DstFileName=" + output,
                                                     "VideoCodec=<Uncompressed>", "AudioCodec=" + GetParam().friendlyName});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
         const test::ProbeFields audio = test::ProbeStream(output, "audio");

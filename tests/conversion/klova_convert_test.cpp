@@ -24,14 +24,6 @@ namespace {
 
 class KlovaConvert : public ::testing::Test {
 protected:
-    test::CommandResult Convert(const std::vector<std::string>& settings)
-    {
-        std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-        for (const std::string& setting : settings)
-            command += " " + test::ShellQuote(setting);
-        return test::RunCommand(command);
-    }
-
     static double Rate(const std::string& fraction)
     {
         const size_t slash = fraction.find('/');
@@ -54,7 +46,7 @@ TEST_F(KlovaConvert, KeepsEverythingOfAnMp4WithTheDefaultEncoders)
     test::Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=3 -f lavfi -i sine=frequency=1000:duration=3 "
                  "-c:v libx264 -pix_fmt yuv420p -c:a aac -shortest " + test::ShellQuote(input));
     const std::string output = dir_.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
 
     const test::ProbeFields video = test::ProbeStream(output, "video", true);
@@ -97,7 +89,7 @@ TEST_P(KlovaConvertRates, ChangesTheFrameRateAndKeepsTheSoundInStep)
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.rate = c.inputRate, .frames = c.inputFrames, .audio = "-c:a pcm_s16le -ac 2"});
     const std::string output = dir_.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output, "KeepSettings=0",
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "KeepSettings=0",
                                                 "KeepFrameRate=0", std::string("FrameRate=") + c.outputRate,
                                                 "VideoCodec=<Uncompressed>"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
@@ -129,7 +121,7 @@ TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.width = 640, .height = 360, .frames = 10});
     const std::string aspect = dir_.File("aspect.avi");
-    ASSERT_EQ(Convert({"SrcFileName=" + input, "DstFileName=" + aspect, "KeepSettings=0", "KeepFrameSize=0",
+    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + aspect, "KeepSettings=0", "KeepFrameSize=0",
                        "FrameWidth=320", "VideoCodec=<Uncompressed>"})
                   .exitStatus,
               0);
@@ -138,7 +130,7 @@ TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
     EXPECT_EQ(test::ReadFrameIndexes(aspect).size(), 10u);
 
     const std::string free = dir_.File("free.avi");
-    ASSERT_EQ(Convert({"SrcFileName=" + input, "DstFileName=" + free, "KeepSettings=0", "KeepFrameSize=0",
+    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + free, "KeepSettings=0", "KeepFrameSize=0",
                        "KeepAspect=0", "FrameWidth=101", "FrameHeight=77", "VideoCodec=<Uncompressed>"})
                   .exitStatus,
               0);
@@ -156,7 +148,7 @@ TEST_F(KlovaConvert, BadInputsFailWithTheInputMessage)
     std::ofstream(dir_.File("text.mpg")) << "just some text, not a video\n";
     for (const char* name : {"missing.avi", "empty.avi", "garbage.avi", "text.mpg"}) {
         const test::CommandResult result =
-            Convert({"SrcFileName=" + dir_.File(name), "DstFileName=" + dir_.File("out.avi")});
+            test::RunKlovaConvert({"SrcFileName=" + dir_.File(name), "DstFileName=" + dir_.File("out.avi")});
         EXPECT_EQ(result.exitStatus, 1) << name;
         EXPECT_NE(result.err.find("Cannot open input file."), std::string::npos) << name << ": " << result.err;
     }
@@ -164,17 +156,17 @@ TEST_F(KlovaConvert, BadInputsFailWithTheInputMessage)
 
 TEST_F(KlovaConvert, RefusesBadCommandLinesAndImpossibleSettings)
 {
-    EXPECT_EQ(Convert({"NoSuchKey=1"}).exitStatus, 2);
-    EXPECT_EQ(Convert({"not-a-setting"}).exitStatus, 2);
-    EXPECT_EQ(Convert({"--profile", dir_.File("absent.ini")}).exitStatus, 2);
-    const test::CommandResult help = Convert({"--help"});
+    EXPECT_EQ(test::RunKlovaConvert({"NoSuchKey=1"}).exitStatus, 2);
+    EXPECT_EQ(test::RunKlovaConvert({"not-a-setting"}).exitStatus, 2);
+    EXPECT_EQ(test::RunKlovaConvert({"--profile", dir_.File("absent.ini")}).exitStatus, 2);
+    const test::CommandResult help = test::RunKlovaConvert({"--help"});
     EXPECT_EQ(help.exitStatus, 0);
     EXPECT_NE(help.out.find("FrameRate"), std::string::npos);
     EXPECT_NE(help.out.find("ClipsFileName"), std::string::npos);
 
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.frames = 5});
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + dir_.File("o.avi"),
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("o.avi"),
                                                 "KeepSettings=0", "KeepFrameSize=0", "KeepAspect=0",
                                                 "FrameHeight=0"});
     EXPECT_EQ(result.exitStatus, 1);
@@ -189,7 +181,7 @@ TEST_F(KlovaConvert, ReadsItsSettingsFromAProfileAndNeverWritesIt)
     const std::string text = "[Options]\r\nSrcFileName=" + input + "\r\nDstFileName=" + dir_.File("p.avi") +
                              "\r\nVideoCodec=<Uncompressed>\r\n";
     std::ofstream(profile) << text;
-    const test::CommandResult result = Convert({"--profile", profile, "KeepSettings=0", "KeepFrameSize=0",
+    const test::CommandResult result = test::RunKlovaConvert({"--profile", profile, "KeepSettings=0", "KeepFrameSize=0",
                                                 "FrameWidth=80"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(test::ProbeStream(dir_.File("p.avi"), "video").at("width"), "80");
@@ -205,12 +197,12 @@ TEST_F(KlovaConvert, AFailedWriteIsReportedAndNotTakenForSuccess)
     const std::string full = dir_.File("full.avi");
     ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
     const test::CommandResult result =
-        Convert({"SrcFileName=" + input, "DstFileName=" + full, "VideoCodec=<Uncompressed>"});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + full, "VideoCodec=<Uncompressed>"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Cannot write output file."), std::string::npos) << result.err;
 
     const test::CommandResult missingFolder =
-        Convert({"SrcFileName=" + input, "DstFileName=" + dir_.File("no/such/folder/out.avi")});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("no/such/folder/out.avi")});
     EXPECT_EQ(missingFolder.exitStatus, 1);
     EXPECT_NE(missingFolder.err.find("Cannot open output file."), std::string::npos) << missingFolder.err;
 }
@@ -271,7 +263,7 @@ TEST_P(KlovaConvertKeepRate, WritesEveryInputFrameExactlyOnce)
 
     const std::string output = dir_.File("out.avi");
     const test::CommandResult result =
-        Convert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(test::ReadFrameIndexes(output), inputIndexes);
 }

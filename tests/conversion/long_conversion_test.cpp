@@ -12,16 +12,6 @@
 namespace klova {
 namespace {
 
-test::CommandResult Convert(const std::vector<std::string>& settings)
-{
-    std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-    for (const std::string& setting : settings) {
-        command += ' ';
-        command += test::ShellQuote(setting);
-    }
-    return test::RunCommand(command);
-}
-
 // Seventy minutes of 16 x 16 MJPEG at 29.97 fps with 44.1 kHz stereo PCM, default settings and
 // uncompressed output: the conversion stalled for good at 58 min 26 s of output (the
 // kept sound drifted 0.015 % behind the frames) and ignored SIGTERM; it now runs to the
@@ -34,7 +24,7 @@ TEST(LongConversion, SeventyMinutesWithKeptCdSoundRunToTheEnd)
     const double inputSeconds = 70 * test::kLoopPieceSeconds;
     const std::string output = dir.File("out.avi");
     const test::CommandResult result =
-        Convert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const double frameSeconds = 1001.0 / 30000.0;
     const double videoSeconds = std::stod(test::ProbeStream(output, "video").at("nb_frames")) * frameSeconds;
@@ -66,7 +56,7 @@ TEST_P(LongConversionFilm, KeepsTheSoundWithinAFrameForTwoHours)
     const std::string output = dir.File("out.avi");
     std::vector<std::string> settings{"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"};
     settings.insert(settings.end(), c.audioSettings.begin(), c.audioSettings.end());
-    const test::CommandResult result = Convert(settings);
+    const test::CommandResult result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
 
     const double frameSeconds = 1.0 / c.framesPerSecond;

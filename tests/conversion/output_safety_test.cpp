@@ -26,16 +26,6 @@ std::string ReadBytes(const std::string& path)
 
 class OutputSafety : public ::testing::Test {
 protected:
-    test::CommandResult Convert(const std::vector<std::string>& settings)
-    {
-        std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-        for (const std::string& setting : settings) {
-            command += ' ';
-            command += test::ShellQuote(setting);
-        }
-        return test::RunCommand(command);
-    }
-
     // Starts klova-convert in the background; returns its process id.
     pid_t Start(const std::vector<std::string>& settings)
     {
@@ -100,7 +90,7 @@ TEST_F(OutputSafety, AnOutputThatIsTheInputIsRefusedAndTheInputKept)
          "Cannot write Montra project file"},
     };
     for (const Case& c : cases) {
-        const test::CommandResult result = Convert(c.settings);
+        const test::CommandResult result = test::RunKlovaConvert(c.settings);
         EXPECT_EQ(result.exitStatus, 1) << c.what;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.what << ": " << result.err;
         EXPECT_TRUE(ReadBytes(input) == original) << c.what;
@@ -117,14 +107,14 @@ TEST_F(OutputSafety, AFailedConversionLeavesAnExistingOutputUntouched)
     const std::string output = dir_.File("out.avi");
     std::ofstream(output, std::ios::binary) << "yesterday's conversion";
     const test::CommandResult result =
-        Convert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=No such encoder"});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=No such encoder"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Cannot open output file."), std::string::npos) << result.err;
     EXPECT_EQ(ReadBytes(output), "yesterday's conversion");
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
 
     // A successful run replaces it.
-    ASSERT_EQ(Convert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"}).exitStatus, 0);
+    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"}).exitStatus, 0);
     EXPECT_EQ(test::ReadFrameIndexes(output).size(), 20u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
 }
@@ -194,7 +184,7 @@ TEST_F(OutputSafety, AnInputWithNoReadableFrameFailsInsteadOfSucceedingEmpty)
 
     for (const char* mode : {"0", "1"}) {
         const test::CommandResult result =
-            Convert({"SrcFileName=" + input, "DstFileName=" + dir_.File("out.avi"), std::string("SceneDetection=") + mode});
+            test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("out.avi"), std::string("SceneDetection=") + mode});
         EXPECT_EQ(result.exitStatus, 1) << "mode " << mode;
         EXPECT_NE(result.err.find("Cannot open input file."), std::string::npos) << result.err;
     }

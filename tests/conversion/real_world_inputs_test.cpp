@@ -16,14 +16,6 @@ namespace {
 
 constexpr double kFrameSeconds = 0.04;  // one frame at 25 fps
 
-test::CommandResult Convert(const std::vector<std::string>& settings)
-{
-    std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-    for (const std::string& setting : settings)
-        command += " " + test::ShellQuote(setting);
-    return test::RunCommand(command);
-}
-
 // The settings that make the output a WMV file.
 std::vector<std::string> WmvOutput()
 {
@@ -139,7 +131,7 @@ TEST_P(StartOffsets, TheBeepStaysWithinOneFrameOfTheFlash)
         const std::vector<std::string> wmv = WmvOutput();
         settings.insert(settings.end(), wmv.begin(), wmv.end());
     }
-    const test::CommandResult result = Convert(settings);
+    const test::CommandResult result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
 
     // The output starts with the first frame, wherever the input's picture started.
@@ -193,7 +185,7 @@ TEST(RotatedVideo, APhoneClipTaggedAsTurnedComesOutPortraitAndUpright)
     ASSERT_NE(expected, 0) << "the tag turns the picture";
 
     const std::string output = dir.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const test::ProbeFields video = test::ProbeStream(output, "video", true);
     EXPECT_EQ(video.at("width"), "360");
@@ -244,7 +236,7 @@ TEST_P(DisplayAspect, PlayersShowTheSourcesShapeWhileItsProportionsAreKept)
         const std::vector<std::string> wmv = WmvOutput();
         settings.insert(settings.end(), wmv.begin(), wmv.end());
     }
-    const test::CommandResult result = Convert(settings);
+    const test::CommandResult result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     test::ProbeFields video = test::ProbeStream(output, "video");
     EXPECT_EQ(video["width"] + "x" + video["height"], c.size);
@@ -280,7 +272,7 @@ TEST(UnusualInputs, AnUncompressedBgrAviWrittenByFfmpegConverts)
     test::Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=25:duration=2 -c:v rawvideo -pix_fmt bgr24 " +
                  test::ShellQuote(input));
     const std::string output = dir.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const test::ProbeFields video = test::ProbeStream(output, "video", true);
     EXPECT_EQ(video.at("width") + "x" + video.at("height"), "320x240");
@@ -293,7 +285,7 @@ TEST(UnusualInputs, ASoundFileSaysItHasNoVideo)
     const std::string input = dir.File("song.mka");
     test::Ffmpeg("-f lavfi -i sine=duration=2 -c:a flac " + test::ShellQuote(input));
     const std::string output = dir.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("The input file has no video stream."), std::string::npos) << result.err;
     EXPECT_EQ(result.err.find("Cannot open input file."), std::string::npos) << result.err;
@@ -314,14 +306,14 @@ TEST(UnusualInputs, AFileThatEndsEarlyConvertsWhatIsThereWithAWarning)
               0);
 
     const std::string output = dir.File("out.avi");
-    test::CommandResult result = Convert({"SrcFileName=" + damaged, "DstFileName=" + output});
+    test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + damaged, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_NE(result.err.find("klova-convert: warning: the input ended after"), std::string::npos) << result.err;
     EXPECT_NEAR(test::ProbeDuration(output), 5.0, 0.5);
     EXPECT_EQ(test::DecodeErrors(output), "");
 
     // The whole file converts without a word.
-    result = Convert({"SrcFileName=" + whole, "DstFileName=" + output});
+    result = test::RunKlovaConvert({"SrcFileName=" + whole, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.err.find("warning"), std::string::npos) << result.err;
 }
@@ -358,7 +350,7 @@ TEST_P(SurroundSound, KeepsItsLayoutAndItsChannelsInOrder)
     ASSERT_EQ(test::ProbeStream(input, "audio")["channel_layout"], layout);
 
     const std::string output = dir_.File("out.avi");
-    const test::CommandResult result = Convert({"SrcFileName=" + input, "DstFileName=" + output});
+    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(result.err.find("CRITICAL"), std::string::npos) << result.err;
     test::ProbeFields audio = test::ProbeStream(output, "audio");

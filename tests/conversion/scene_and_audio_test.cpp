@@ -73,14 +73,6 @@ protected:
         MakeColourVideo(input_, 250, ThreeScenes, true);
     }
 
-    test::CommandResult Convert(const std::vector<std::string>& settings)
-    {
-        std::string command = test::ShellQuote(test::BuildPath("klova-convert"));
-        for (const std::string& setting : settings)
-            command += " " + test::ShellQuote(setting);
-        return test::RunCommand(command);
-    }
-
     test::TempDir dir_;
     std::string input_;
 };
@@ -89,7 +81,7 @@ TEST_F(KlovaConvertScenes, SplittingWritesOneNumberedClipPerScene)
 {
     const std::string project = dir_.File("untouched.msq");
     const test::CommandResult result =
-        Convert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("clip.avi"), "SceneDetection=1",
+        test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("clip.avi"), "SceneDetection=1",
                  "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     int total = 0;
@@ -113,7 +105,7 @@ TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
     const std::string project = dir_.File("scenes.msq");
     const std::vector<std::string> settings = {"SrcFileName=" + input_, "DstFileName=" + dir_.File("none.avi"),
                                                "SceneDetection=2", "ClipsFileName=" + project};
-    test::CommandResult result = Convert(settings);
+    test::CommandResult result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const std::string expected = "text description 30\r\n" + input_ + "\r\n0\r\n97\r\n180\r\n250\r\n";
     EXPECT_EQ(ReadFile(project), expected);
@@ -122,7 +114,7 @@ TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
 
     // A second run replaces the file rather than appending to it.
     std::ofstream(project, std::ios::app) << "stale line\r\n";
-    result = Convert(settings);
+    result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(ReadFile(project), expected);
 }
@@ -131,13 +123,13 @@ TEST_F(KlovaConvertScenes, OneFileModeLeavesTheProjectAloneAndAnUnwritableProjec
 {
     const std::string project = dir_.File("keep.msq");
     std::ofstream(project) << "mine\n";
-    test::CommandResult result = Convert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("one.avi"),
+    test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("one.avi"),
                                           "SceneDetection=0", "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(ReadFile(project), "mine\n");
     EXPECT_EQ(test::ProbeStream(dir_.File("one.avi"), "video", true).at("nb_read_frames"), "250");
 
-    result = Convert({"SrcFileName=" + input_, "SceneDetection=2",
+    result = test::RunKlovaConvert({"SrcFileName=" + input_, "SceneDetection=2",
                       "ClipsFileName=" + dir_.File("no/such/folder/p.msq")});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Cannot write Montra project file"), std::string::npos) << result.err;

@@ -246,4 +246,12 @@ long long FileSize(const std::string& file)
     return ::stat(file.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
+CommandResult RunKlovaConvert(const std::vector<std::string>& arguments)
+{
+    std::string command = ShellQuote(BuildPath("klova-convert"));
+    for (const std::string& argument : arguments)
+        command += " " + ShellQuote(argument);
+    return RunCommand(command);
+}
+
 }  // namespace klova::test

@@ -81,6 +81,9 @@ std::string DecodeErrors(const std::string& file);
 // Path of a built program or library in the build tree.
 std::string BuildPath(const std::string& name);
 
+// Runs the built klova-convert with these arguments, each quoted for the shell.
+CommandResult RunKlovaConvert(const std::vector<std::string>& arguments);
+
 // Size of a file in bytes, or -1.
 long long FileSize(const std::string& file);
 
