@@ -27,8 +27,8 @@ TEST_F(AudioSync, TenMinutesAt2997To11025HzMonoRunToTheEndInStep)
     const double inputSeconds = 10 * test::kLoopPieceSeconds;
     const std::string output = dir_.File("out.avi");
     const test::CommandResult result =
-        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>", "KeepSettings=0",
-                 "KeepSound=0", "SampleRate=0", "Bits=0", "Channels=0"});
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>",
+                               "KeepSettings=0", "KeepSound=0", "SampleRate=0", "Bits=0", "Channels=0"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
 
     const test::ProbeFields video = test::ProbeStream(output, "video");
@@ -62,9 +62,9 @@ TEST_P(AudioSyncInterleave, AviChunksAlternateInTimeOrder)
                  "-f lavfi -i sine=frequency=1000:sample_rate=44100:duration=60 "
                  "-c:v mjpeg -q:v 8 -c:a pcm_s16le -ac 2 " + test::ShellQuote(input));
     const std::string output = dir_.File("out.avi");
-    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output,
-                                                std::string("VideoCodec=") + c.videoCodec,
-                                                std::string("AudioCodec=") + c.audioCodec});
+    const test::CommandResult result =
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output,
+                               std::string("VideoCodec=") + c.videoCodec, std::string("AudioCodec=") + c.audioCodec});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const std::vector<test::PacketInfo> packets = test::ProbePacketsInFileOrder(output);
     ASSERT_GT(packets.size(), 1500u);

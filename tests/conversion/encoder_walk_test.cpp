@@ -144,9 +144,9 @@ TEST_P(VideoEncoderWalk, QualityAndKeyFramesDoWhatTheyAsk)
     // DV takes its broadcast sizes only: 352 x 288 is refused when the file opens, and
     // the walk goes on at 720 x 576.
     if (!EncoderInputFormat::FixedInput(encoder.get(), nullptr, 352, 288, 25.0)) {
-        const test::CommandResult refused = test::RunKlovaConvert({"SrcFileName=" + dir_->File("video.avi"),
-                                                     "DstFileName=" + dir_->File("refused.avi"),
-                                                     "VideoCodec=" + GetParam().friendlyName});
+        const test::CommandResult refused =
+            test::RunKlovaConvert({"SrcFileName=" + dir_->File("video.avi"), "DstFileName=" + dir_->File("refused.avi"),
+                                   "VideoCodec=" + GetParam().friendlyName});
         EXPECT_EQ(refused.exitStatus, 1);
         EXPECT_NE(refused.err.find("Cannot open output file."), std::string::npos) << refused.err;
         ASSERT_TRUE(EncoderInputFormat::FixedInput(encoder.get(), nullptr, 720, 576, 25.0));
@@ -206,8 +206,9 @@ TEST_P(AudioEncoderWalk, ConvertsMonoElevenKilohertzEightBitAndStereoFortyEightK
     for (const char* source : {"mono11k.avi", "stereo48k.avi"}) {
         SCOPED_TRACE(source);
         const std::string output = dir_->File(GetParam().factory + "-" + source);
-        const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + dir_->File(source), "DstFileName=" + output,
-                                                    "VideoCodec=<Uncompressed>", "AudioCodec=" + GetParam().friendlyName});
+        const test::CommandResult result =
+            test::RunKlovaConvert({"SrcFileName=" + dir_->File(source), "DstFileName=" + output,
+                                   "VideoCodec=<Uncompressed>", "AudioCodec=" + GetParam().friendlyName});
         ASSERT_EQ(result.exitStatus, 0) << result.err;
         const test::ProbeFields audio = test::ProbeStream(output, "audio");
         ASSERT_FALSE(audio.empty()) << "no audio stream";

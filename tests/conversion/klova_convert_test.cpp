@@ -89,9 +89,9 @@ TEST_P(KlovaConvertRates, ChangesTheFrameRateAndKeepsTheSoundInStep)
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.rate = c.inputRate, .frames = c.inputFrames, .audio = "-c:a pcm_s16le -ac 2"});
     const std::string output = dir_.File("out.avi");
-    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "KeepSettings=0",
-                                                "KeepFrameRate=0", std::string("FrameRate=") + c.outputRate,
-                                                "VideoCodec=<Uncompressed>"});
+    const test::CommandResult result =
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "KeepSettings=0", "KeepFrameRate=0",
+                               std::string("FrameRate=") + c.outputRate, "VideoCodec=<Uncompressed>"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
 
     const double inputSeconds = c.inputFrames / Rate(c.inputRate);
@@ -121,8 +121,8 @@ TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.width = 640, .height = 360, .frames = 10});
     const std::string aspect = dir_.File("aspect.avi");
-    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + aspect, "KeepSettings=0", "KeepFrameSize=0",
-                       "FrameWidth=320", "VideoCodec=<Uncompressed>"})
+    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + aspect, "KeepSettings=0",
+                                     "KeepFrameSize=0", "FrameWidth=320", "VideoCodec=<Uncompressed>"})
                   .exitStatus,
               0);
     test::ProbeFields video = test::ProbeStream(aspect, "video");
@@ -131,7 +131,7 @@ TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
 
     const std::string free = dir_.File("free.avi");
     ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + free, "KeepSettings=0", "KeepFrameSize=0",
-                       "KeepAspect=0", "FrameWidth=101", "FrameHeight=77", "VideoCodec=<Uncompressed>"})
+                                     "KeepAspect=0", "FrameWidth=101", "FrameHeight=77", "VideoCodec=<Uncompressed>"})
                   .exitStatus,
               0);
     video = test::ProbeStream(free, "video");
@@ -166,9 +166,9 @@ TEST_F(KlovaConvert, RefusesBadCommandLinesAndImpossibleSettings)
 
     const std::string input = dir_.File("in.avi");
     test::MakeIndexedVideo(input, {.frames = 5});
-    const test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("o.avi"),
-                                                "KeepSettings=0", "KeepFrameSize=0", "KeepAspect=0",
-                                                "FrameHeight=0"});
+    const test::CommandResult result =
+        test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("o.avi"), "KeepSettings=0",
+                               "KeepFrameSize=0", "KeepAspect=0", "FrameHeight=0"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Invalid output frame rate or frame size."), std::string::npos) << result.err;
 }
@@ -181,8 +181,8 @@ TEST_F(KlovaConvert, ReadsItsSettingsFromAProfileAndNeverWritesIt)
     const std::string text = "[Options]\r\nSrcFileName=" + input + "\r\nDstFileName=" + dir_.File("p.avi") +
                              "\r\nVideoCodec=<Uncompressed>\r\n";
     std::ofstream(profile) << text;
-    const test::CommandResult result = test::RunKlovaConvert({"--profile", profile, "KeepSettings=0", "KeepFrameSize=0",
-                                                "FrameWidth=80"});
+    const test::CommandResult result =
+        test::RunKlovaConvert({"--profile", profile, "KeepSettings=0", "KeepFrameSize=0", "FrameWidth=80"});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(test::ProbeStream(dir_.File("p.avi"), "video").at("width"), "80");
     std::ifstream in(profile);

@@ -114,7 +114,9 @@ TEST_F(OutputSafety, AFailedConversionLeavesAnExistingOutputUntouched)
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
 
     // A successful run replaces it.
-    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"}).exitStatus, 0);
+    ASSERT_EQ(test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=<Uncompressed>"})
+                  .exitStatus,
+              0);
     EXPECT_EQ(test::ReadFrameIndexes(output).size(), 20u);
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
 }
@@ -183,8 +185,8 @@ TEST_F(OutputSafety, AnInputWithNoReadableFrameFailsInsteadOfSucceedingEmpty)
     std::ofstream(input, std::ios::binary | std::ios::trunc) << bytes;
 
     for (const char* mode : {"0", "1"}) {
-        const test::CommandResult result =
-            test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + dir_.File("out.avi"), std::string("SceneDetection=") + mode});
+        const test::CommandResult result = test::RunKlovaConvert(
+            {"SrcFileName=" + input, "DstFileName=" + dir_.File("out.avi"), std::string("SceneDetection=") + mode});
         EXPECT_EQ(result.exitStatus, 1) << "mode " << mode;
         EXPECT_NE(result.err.find("Cannot open input file."), std::string::npos) << result.err;
     }

@@ -82,7 +82,7 @@ TEST_F(KlovaConvertScenes, SplittingWritesOneNumberedClipPerScene)
     const std::string project = dir_.File("untouched.msq");
     const test::CommandResult result =
         test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("clip.avi"), "SceneDetection=1",
-                 "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
+                               "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     int total = 0;
     const int expected[] = {97, 83, 70};
@@ -123,14 +123,15 @@ TEST_F(KlovaConvertScenes, OneFileModeLeavesTheProjectAloneAndAnUnwritableProjec
 {
     const std::string project = dir_.File("keep.msq");
     std::ofstream(project) << "mine\n";
-    test::CommandResult result = test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("one.avi"),
-                                          "SceneDetection=0", "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
+    test::CommandResult result =
+        test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("one.avi"), "SceneDetection=0",
+                               "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_EQ(ReadFile(project), "mine\n");
     EXPECT_EQ(test::ProbeStream(dir_.File("one.avi"), "video", true).at("nb_read_frames"), "250");
 
-    result = test::RunKlovaConvert({"SrcFileName=" + input_, "SceneDetection=2",
-                      "ClipsFileName=" + dir_.File("no/such/folder/p.msq")});
+    result = test::RunKlovaConvert(
+        {"SrcFileName=" + input_, "SceneDetection=2", "ClipsFileName=" + dir_.File("no/such/folder/p.msq")});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Cannot write Montra project file"), std::string::npos) << result.err;
 }
