@@ -194,6 +194,20 @@ bool AviEncoderCheck::TakesFrameSize(GstElement* encoder, int32_t width, int32_t
     return true;
 }
 
+bool AviEncoderCheck::MuxerTakesFrameSize(GstElement* producer, int32_t width, int32_t height)
+{
+    GstPad* output = producer ? FirstStaticPad(producer, GST_PAD_SRC) : nullptr;
+    GstPtr<GstCaps> muxerCaps = MuxerInputCaps(CompressorCategory::Video);
+    if (!output || !muxerCaps)
+        return true;  // nothing to judge by: linking decides
+    GstPtr<GstCaps> produced = adopt(gst_pad_query_caps(output, nullptr));
+    if (!produced || gst_caps_is_any(produced.get()) || gst_caps_is_empty(produced.get()))
+        return true;
+    produced = adopt(gst_caps_make_writable(produced.release()));
+    gst_caps_set_simple(produced.get(), "width", G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr);
+    return gst_caps_can_intersect(produced.get(), muxerCaps.get());
+}
+
 bool AviEncoderCheck::IsDvEncoder(GstElement* encoder)
 {
     GstPad* output = FirstStaticPad(encoder, GST_PAD_SRC);

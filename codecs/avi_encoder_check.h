@@ -37,6 +37,12 @@ public:
     // frame, and then ends the process.
     static bool TakesFrameSize(GstElement* encoder, int32_t width, int32_t height);
 
+    // True when the AVI muxer's video input takes frames of this size in what the
+    // element (an encoder, or the raw frames' source) puts out: avimux holds most
+    // formats only from 16 x 16 to 4096 x 4096 pixels, and a size outside would be
+    // refused at the first frame.
+    static bool MuxerTakesFrameSize(GstElement* producer, int32_t width, int32_t height);
+
     // True when the element produces DV video (an output whose caps are video/x-dv).
     static bool IsDvEncoder(GstElement* encoder);
 

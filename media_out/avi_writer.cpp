@@ -281,6 +281,10 @@ void AviWriter::OpenFile(const std::string& path)
         }
     }
 
+    GstElement* producer = compress ? compressor.get() : videoSource_.get();
+    if (!AviEncoderCheck::MuxerTakesFrameSize(producer, frameWidth_, frameHeight_))
+        ThrowOpenFailed("AVI output cannot hold " + std::to_string(frameWidth_) + " x " + std::to_string(frameHeight_) +
+                        " frames of " + (compress ? videoCodecName_ : std::string("uncompressed video")));
     aviMux_ = Held(linker_->Create("avimux", "AVI Mux"));
     GstElement* fileWriter = linker_->Create("filesink", "File writer");
     g_object_set(fileWriter, "location", writePath.c_str(), "sync", FALSE, nullptr);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -371,14 +372,21 @@ TEST(AviWriter, EncoderThatCannotTakeTheFrameSizeFailsOnOpen)
         {"libav Windows Media Video 8 encoder", 351, 287},  // refuses odd sizes when it opens
         {"libav H.263 / H.263-1996 encoder", 320, 240},     // takes only the H.263 picture sizes
         {"mpeg2enc video encoder", 352, 287},  // would end the whole program at the first frame
+        // The muxer holds these formats from 16 x 16 to 4096 x 4096 only.
+        {"<Uncompressed>", 8, 8},
+        {"<Uncompressed>", 4112, 2048},
+        {"libav MPEG-4 part 2 encoder", 2, 2},
+        {"x264 H.264 Encoder", 5760, 2880},
     };
     for (const auto& c : refused) {
         ClipPlan plan;
         plan.videoCodec = c.encoder;
         plan.width = c.width;
         plan.height = c.height;
-        EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("refused.avi"), plan); }), 5) << c.encoder;
+        EXPECT_EQ(ErrorCodeOf([&] { WriteClip(dir.File("refused.avi"), plan); }), 5)
+            << c.encoder << " at " << c.width << " x " << c.height;
     }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("refused.avi")));
 }
 
 // Most players decode only 4:2:0 H.264 and JPEG; a converter left to itself would
