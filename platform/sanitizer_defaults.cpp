@@ -10,6 +10,13 @@ extern "C" const char* __asan_default_options()
     return "fast_unwind_on_malloc=0";
 }
 
+// Quiet about the suppressions it used: programs whose standard error is checked
+// (klova-convert's listings) must stay silent there.
+extern "C" const char* __lsan_default_options()
+{
+    return "print_suppressions=0";
+}
+
 extern "C" const char* __lsan_default_suppressions()
 {
     return "leak:_dl_init\n"

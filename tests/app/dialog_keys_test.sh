@@ -24,9 +24,12 @@ set -eu
 work=$1
 fail() { echo "FAIL: $*" >&2; kill $pid 2>/dev/null || true; exit 1; }
 exists() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-opens() { # title: waits up to 5 s for the window
-    for _ in $(seq 50); do exists "$1" && { sleep 0.3; return 0; }; sleep 0.1; done
-    fail "\"$1\" did not open"
+focused() { # title: whether the window holding the keyboard focus has this title
+    window=$(xdotool getwindowfocus 2>/dev/null) && [ "$(xdotool getwindowname "$window" 2>/dev/null)" = "$1" ]
+}
+opens() { # title: waits up to 10 s for the window to show and take the keys
+    for _ in $(seq 100); do exists "$1" && focused "$1" && { sleep 0.2; return 0; }; sleep 0.1; done
+    fail "\"$1\" did not open or take the focus"
 }
 closes() { # title
     for _ in $(seq 50); do exists "$1" || return 0; sleep 0.1; done
