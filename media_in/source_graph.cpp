@@ -3,6 +3,8 @@
 #include "media_in/media_type_caps.h"
 #include "platform/callback_guard.h"
 
+#include <gst/base/gstbasetransform.h>
+
 #include <chrono>
 #include <cstring>
 
@@ -118,6 +120,11 @@ HRESULT SourceGraph::Build(const std::string& fileName)
                      kDemuxerQueueTime, nullptr);
         // Follows the stream's orientation tag; passes frames through untouched without one.
         gst_util_set_object_arg(G_OBJECT(upright.get()), "video-direction", "auto");
+        // Without a tag the flip's method never changes, and videoflip only switches to
+        // passing frames through when it does: it would copy every decoded frame into a
+        // new buffer (CPU, and a frame's worth of memory allocated per frame). A tag that
+        // turns the picture switches passing through off again.
+        gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(upright.get()), TRUE);
         // BGR, or a 4:2:0 format the sink converts itself while it copies.
         caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
     } else {
