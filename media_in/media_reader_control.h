@@ -42,6 +42,14 @@ public:
     // The destination of every copy; the sink never frees it. E_INVALIDARG if either is 0.
     virtual HRESULT SetBuffer(uint32_t size, uint8_t* buffer) = 0;
 
+    // A second buffer of the same size, or null for none. With it, 4:2:0 frames are
+    // converted ahead of the request into whichever of the two buffers the reader does
+    // not hold (the one it was last handed stays untouched), so converting the next
+    // frame overlaps the reader's work on this one; a request then takes the frame at
+    // once. Before streaming; the sink never frees it.
+    virtual HRESULT SetSpareBuffer(uint8_t* buffer) = 0;
+    // Where the last delivery lies: the buffer or the spare. Null before the first.
+    virtual HRESULT GetData(uint8_t** data) = 0;
     // Bytes copied by the last delivery; with reset the value is then set to 0.
     virtual HRESULT GetDataLength(bool reset, uint32_t* length) = 0;
 
