@@ -70,10 +70,14 @@ VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, 
         c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     CheckAv(avcodec_open2(&c, codec, nullptr), "opening the video encoder");
 
-    scaler_.reset(sws_getContext(sourceWidth, sourceHeight_, AV_PIX_FMT_BGR24, codedWidth, codedHeight,
-                                 AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!scaler_)
-        throw AsfError("sws_getContext");
+    if (sourceWidth == codedWidth && sourceHeight_ == codedHeight) {
+        converter_.emplace(codedWidth, codedHeight);
+    } else {
+        scaler_.reset(sws_getContext(sourceWidth, sourceHeight_, AV_PIX_FMT_BGR24, codedWidth, codedHeight,
+                                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!scaler_)
+            throw AsfError("sws_getContext");
+    }
     packet_.reset(av_packet_alloc());
     if (!packet_)
         throw AsfError("av_packet_alloc", kOutOfMemory);
@@ -108,9 +112,13 @@ void VideoEncoder::Write(const uint8_t* dib, PacketSink& sink)
     // The DIB is bottom-up: start at its last row (the top of the picture) and walk
     // backwards. An odd height drops the picture's bottom row, the DIB's first.
     const uint8_t* top = dib + dibStride_ * (dibHeight_ - 1);
-    const uint8_t* const planes[1] = {top};
-    const int strides[1] = {static_cast<int>(-dibStride_)};
-    sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
+    if (converter_) {
+        converter_->Convert(top, -dibStride_, *frame);
+    } else {
+        const uint8_t* const planes[1] = {top};
+        const int strides[1] = {static_cast<int>(-dibStride_)};
+        sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
+    }
     frame->pts = frameIndex_++;
     Encode(frame, sink);
 }

@@ -3,11 +3,13 @@
 
 #include "asfout/asf_profile.h"
 #include "asfout/av_handles.h"
+#include "asfout/bgr_to_yuv420.h"
 #include "asfout/packet_sink.h"
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace asfout {
 
@@ -37,6 +39,8 @@ private:
     int32_t sourceHeight_;  // rows of it that are encoded, from the top of the picture
     ptrdiff_t dibStride_;
     CodecContextPtr context_;
+    // BGR to 4:2:0 in one pass; swscale only stretches a dimension of 1.
+    std::optional<BgrToYuv420> converter_;
     SwsContextPtr scaler_;
     PacketPtr packet_;
     // The encoder may keep a reference to the last frames it was given; rotating
