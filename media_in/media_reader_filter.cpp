@@ -157,7 +157,7 @@ HRESULT MediaReaderFilter::RequestSample()
 {
     {
         std::lock_guard lock(mutex_);
-        if (ahead_ && !flushing_ && !aborted_) {
+        if (ahead_ && ahead_->timed && !flushing_ && !aborted_) {
             // Taken on this thread: the streaming thread may go on with the next frame.
             PublishLocked(ahead_->data, ahead_->length, ahead_->start, ahead_->stop);
             ahead_.reset();
@@ -450,7 +450,8 @@ GstFlowReturn MediaReaderFilter::WaitForFreeBuffer(uint8_t** target)
     }
 }
 
-GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize, FrameTimer::Times times)
+GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize,
+                                              std::optional<FrameTimer::Times> times)
 {
     uint8_t* target = nullptr;
     const GstFlowReturn flow = WaitForFreeBuffer(&target);
@@ -464,11 +465,11 @@ GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32
         converting_ = false;
         if (flushing_) {
             // A seek began meanwhile: the frame is from before it.
-        } else if (requested_) {
+        } else if (times && requested_ && !aborted_) {
             requested_ = false;
-            PublishLocked(target, imageSize, times.start, times.stop);
+            PublishLocked(target, imageSize, times->start, times->stop);
         } else {
-            ahead_ = Ahead{target, imageSize, times.start, times.stop};
+            ahead_ = times ? Ahead{target, imageSize, times->start, times->stop, true} : Ahead{target, imageSize};
         }
     }
     changed_.notify_all();
@@ -522,10 +523,62 @@ GstFlowReturn MediaReaderFilter::RenderVideo(GstBuffer* buffer)
         heldFrame_.reset();
         if (flow != GST_FLOW_OK)
             return flow;
+    } else if (released) {
+        TimeParked(*released);
+    }
+    if (ConvertsAhead()) {
+        // Converted at once and timed when the next frame arrives: no decoded frame
+        // is held meanwhile.
+        return ConvertAheadUntimed(buffer);
     }
     heldFrame_.reset(gst_buffer_ref(buffer));
     heldInfo_ = videoInfo_;
     return GST_FLOW_OK;
+}
+
+bool MediaReaderFilter::ConvertsAhead() const
+{
+    std::lock_guard lock(mutex_);
+    return spare_ != nullptr && YuvToBgrConverter::Supports(GST_VIDEO_INFO_FORMAT(&videoInfo_));
+}
+
+void MediaReaderFilter::TimeParked(FrameTimer::Times times)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!ahead_ || ahead_->timed)
+            return;
+        ahead_->start = times.start;
+        ahead_->stop = times.stop;
+        ahead_->timed = true;
+        if (requested_ && !flushing_ && !aborted_) {
+            requested_ = false;
+            PublishLocked(ahead_->data, ahead_->length, ahead_->start, ahead_->stop);
+            ahead_.reset();
+        }
+    }
+    changed_.notify_all();
+}
+
+GstFlowReturn MediaReaderFilter::ConvertAheadUntimed(GstBuffer* buffer)
+{
+    GstVideoFrame frame;
+    GstVideoInfo mapInfo = videoInfo_;
+    if (!gst_video_frame_map(&frame, &mapInfo, buffer, GST_MAP_READ)) {
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
+        return GST_FLOW_ERROR;
+    }
+    const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
+    if (imageSize > bufferSize_) {
+        gst_video_frame_unmap(&frame);
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("a frame larger than the reader's buffer"));
+        return GST_FLOW_ERROR;
+    }
+    if (!yuvConverter_.ConfiguredFor(frame.info))
+        yuvConverter_.Configure(frame.info);
+    const GstFlowReturn flow = ConvertAhead(frame, imageSize, std::nullopt);
+    gst_video_frame_unmap(&frame);
+    return flow;
 }
 
 GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times)
@@ -690,6 +743,8 @@ bool MediaReaderFilter::BeforeEvent(GstEvent* event)
             heldFrame_.reset();
             return flow == GST_FLOW_OK;
         }
+        if (last)
+            TimeParked(*last);
         return true;
     }
     default:

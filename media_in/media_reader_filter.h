@@ -31,10 +31,12 @@ namespace klova {
 // buffer), then publishes length and times and sets delivered_. One sample in flight.
 //
 // With a spare buffer, 4:2:0 frames go ahead of the requests instead: render converts
-// the frame into the buffer the reader does not hold and parks it as ahead_; the next
-// RequestSample publishes it on the engine thread at once. Render waits before the
-// following frame until the reader has taken the parked one, so the reader still sees
-// every frame, one at a time and in order, and the buffer it holds is never written.
+// each frame as it arrives into the buffer the reader does not hold and parks it as
+// ahead_, to be timed by the next frame's arrival (or the end of the stream); the
+// next RequestSample then publishes it on the engine thread at once. Render waits
+// before converting the following frame until the reader has taken the parked one, so
+// the reader still sees every frame, one at a time and in order, the buffer it holds
+// is never written, and no decoded frame is kept waiting for its times.
 class MediaReaderFilter final : public IMediaReaderControl {
 public:
     explicit MediaReaderFilter(GstBaseSink* owner);
@@ -92,7 +94,12 @@ private:
     // Waits until nothing is parked ahead and returns the buffer to convert into: the
     // one the reader does not hold.
     GstFlowReturn WaitForFreeBuffer(uint8_t** target);
-    GstFlowReturn ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize, FrameTimer::Times times);
+    // Converts into the free buffer and parks the frame; without times it waits for
+    // TimeParked, which the next frame's arrival (or the end) gives it.
+    GstFlowReturn ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize, std::optional<FrameTimer::Times> times);
+    GstFlowReturn ConvertAheadUntimed(GstBuffer* buffer);
+    void TimeParked(FrameTimer::Times times);
+    bool ConvertsAhead() const;
     void NoteFirstFrame(const GstVideoFrame& frame);
     void Publish(uint32_t length, MediaTime start, MediaTime stop);
     // Under mutex_.
@@ -120,6 +127,7 @@ private:
         uint32_t length = 0;
         MediaTime start = 0;
         MediaTime stop = 0;
+        bool timed = false;  // a request may take it
     };
     std::optional<Ahead> ahead_;
     bool converting_ = false;  // a frame is being converted ahead

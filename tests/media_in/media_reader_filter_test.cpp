@@ -484,16 +484,17 @@ TEST(MediaReaderSink, UntrustedFrameRateLeavesNoFrameDuration)
     }
 }
 
-// With a spare buffer the next frame is converted while the reader holds this one: the
-// reader still gets every frame once, in order, with its own times, and the buffer it
-// holds is never written behind its back.
+// With a spare buffer the next frame is converted while the reader holds this one (as
+// soon as it arrives, before its times are known): the reader still gets every frame
+// once, in order, with its own times, and the buffer it holds is never written behind
+// its back.
 TEST(MediaReaderSink, ConvertsTheNextFrameAheadIntoTheBufferTheReaderDoesNotHold)
 {
     SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
     sink.Connect(kI420Caps);
     sink.AddSpare();
-    // Frame 4's arrival means the sink has parked frame 2 (timed by frame 3) and waits.
-    std::future<void> fourthArrived = sink.WatchForBufferAt(3 * kFrameNs);
+    // Frame 3's arrival means the sink has converted and parked frame 2.
+    std::future<void> thirdArrived = sink.WatchForBufferAt(2 * kFrameNs);
     std::vector<GstBuffer*> frames;
     for (int id = 1; id <= 5; ++id)
         frames.push_back(MakeGreyFrame(id, static_cast<GstClockTime>(id - 1) * kFrameNs));
@@ -507,7 +508,7 @@ TEST(MediaReaderSink, ConvertsTheNextFrameAheadIntoTheBufferTheReaderDoesNotHold
     EXPECT_EQ(length, static_cast<uint32_t>(DibImageSize(4, 2)));
     EXPECT_EQ(start, 0);
     const std::vector<uint8_t> held(first, first + length);
-    fourthArrived.wait();
+    thirdArrived.wait();
     EXPECT_TRUE(std::equal(held.begin(), held.end(), first)) << "the held frame was written over";
 
     const uint8_t* previous = first;
@@ -529,12 +530,35 @@ TEST(MediaReaderSink, ConvertsTheNextFrameAheadIntoTheBufferTheReaderDoesNotHold
     EXPECT_EQ(pushed.get(), GST_FLOW_OK);
 }
 
+TEST(MediaReaderSink, KeepsNoDecodedFrameWhileTheConvertedOneWaitsForItsTimes)
+{
+    SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
+    sink.Connect(kI420Caps);
+    sink.AddSpare();
+    GstBuffer* frame = MakeGreyFrame(1, 0);
+    gst_buffer_ref(frame);
+    // A buffer is free, so the push returns once the frame is converted.
+    ASSERT_EQ(gst_harness_push(sink.harness(), frame), GST_FLOW_OK);
+    EXPECT_EQ(GST_MINI_OBJECT_REFCOUNT_VALUE(frame), 1) << "the sink still holds the decoded frame";
+    gst_buffer_unref(frame);
+
+    // The end of the stream gives the frame its times.
+    ASSERT_TRUE(gst_harness_push_event(sink.harness(), gst_event_new_eos()));
+    uint32_t length = 0;
+    MediaTime start = -1;
+    MediaTime stop = -1;
+    ASSERT_TRUE(sink.Read(&length, &start, &stop));
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(stop, 400000);
+    EXPECT_FALSE(sink.Read(&length, &start, &stop));
+}
+
 TEST(MediaReaderSink, SeekFlushDropsTheFrameConvertedAhead)
 {
     SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
     sink.Connect(kI420Caps);
     sink.AddSpare();
-    std::future<void> fourthArrived = sink.WatchForBufferAt(3 * kFrameNs);
+    std::future<void> thirdArrived = sink.WatchForBufferAt(2 * kFrameNs);
     std::vector<GstBuffer*> frames;
     for (int id = 1; id <= 4; ++id)
         frames.push_back(MakeGreyFrame(id, static_cast<GstClockTime>(id - 1) * kFrameNs));
@@ -545,7 +569,7 @@ TEST(MediaReaderSink, SeekFlushDropsTheFrameConvertedAhead)
     uint8_t* data = nullptr;
     ASSERT_TRUE(sink.Read(&length, &start, &stop, &data));
     const int firstGrey = data[0];
-    fourthArrived.wait();  // frame 2 is parked
+    thirdArrived.wait();  // frame 2 is parked
 
     sink.control().SetFlush(true);
     sink.Flush();
