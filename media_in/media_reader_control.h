@@ -31,7 +31,8 @@ public:
     virtual HRESULT SetFlush(bool flush) = 0;
 
     // Allows exactly one sample (or one piece of a sample larger than the buffer) to be
-    // copied into the buffer.
+    // copied into the buffer; with a spare buffer, takes the frame converted ahead, if
+    // one is ready, at once.
     virtual HRESULT RequestSample() = 0;
 
     // Blocks until the requested sample was copied (S_OK) or the stream has ended
