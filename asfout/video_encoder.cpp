@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 
 namespace asfout {
 namespace {
@@ -70,10 +71,14 @@ VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, 
         c.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     CheckAv(avcodec_open2(&c, codec, nullptr), "opening the video encoder");
 
-    scaler_.reset(sws_getContext(sourceWidth, sourceHeight_, AV_PIX_FMT_BGR24, codedWidth, codedHeight,
-                                 AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (!scaler_)
-        throw AsfError("sws_getContext");
+    if (sourceWidth == codedWidth && sourceHeight_ == codedHeight) {
+        converter_.emplace(codedWidth, codedHeight);
+    } else {
+        scaler_.reset(sws_getContext(sourceWidth, sourceHeight_, AV_PIX_FMT_BGR24, codedWidth, codedHeight,
+                                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+        if (!scaler_)
+            throw AsfError("sws_getContext");
+    }
     packet_.reset(av_packet_alloc());
     if (!packet_)
         throw AsfError("av_packet_alloc", kOutOfMemory);
@@ -86,6 +91,17 @@ VideoEncoder::VideoEncoder(int32_t width, int32_t height, AVRational frameRate, 
         frame->height = c.height;
         CheckAv(av_frame_get_buffer(frame.get(), 0), "allocating a video frame");
     }
+    worker_ = std::thread([this] { Run(); });
+}
+
+VideoEncoder::~VideoEncoder()
+{
+    {
+        std::lock_guard guard(lock_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
 }
 
 AVFrame* VideoEncoder::WritableFrame()
@@ -104,18 +120,94 @@ AVFrame* VideoEncoder::WritableFrame()
 
 void VideoEncoder::Write(const uint8_t* dib, PacketSink& sink)
 {
+    // The previous frame's packets first; the encoder's thread is idle after this.
+    Collect(sink);
     AVFrame* frame = WritableFrame();
     // The DIB is bottom-up: start at its last row (the top of the picture) and walk
     // backwards. An odd height drops the picture's bottom row, the DIB's first.
     const uint8_t* top = dib + dibStride_ * (dibHeight_ - 1);
-    const uint8_t* const planes[1] = {top};
-    const int strides[1] = {static_cast<int>(-dibStride_)};
-    sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
+    if (converter_) {
+        converter_->Convert(top, -dibStride_, *frame);
+    } else {
+        const uint8_t* const planes[1] = {top};
+        const int strides[1] = {static_cast<int>(-dibStride_)};
+        sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
+    }
     frame->pts = frameIndex_++;
-    Encode(frame, sink);
+    {
+        std::lock_guard guard(lock_);
+        posted_ = frame;
+        busy_ = true;
+    }
+    changed_.notify_all();
 }
 
-void VideoEncoder::Finish(PacketSink& sink) { Encode(nullptr, sink); }
+void VideoEncoder::Finish(PacketSink& sink)
+{
+    Collect(sink);
+    Encode(nullptr, sink);
+}
+
+void VideoEncoder::Collect(PacketSink& sink)
+{
+    std::exception_ptr failure;
+    {
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [this] { return !busy_; });
+        failure = std::exchange(failure_, nullptr);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+    const size_t ready = std::exchange(readyCount_, 0);
+    for (size_t i = 0; i < ready; ++i)
+        sink.Put(*packets_[i], context_->time_base, streamIndex_);
+}
+
+void VideoEncoder::Run()
+{
+    for (;;) {
+        const AVFrame* frame = nullptr;
+        {
+            std::unique_lock guard(lock_);
+            changed_.wait(guard, [this] { return posted_ != nullptr || stopping_; });
+            if (stopping_)
+                return;
+            frame = std::exchange(posted_, nullptr);
+        }
+        std::exception_ptr failure;
+        try {
+            EncodePosted(frame);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        {
+            std::lock_guard guard(lock_);
+            failure_ = failure;
+            busy_ = false;
+        }
+        changed_.notify_all();
+    }
+}
+
+// On the encoder's thread. The packets are kept in order for Collect.
+void VideoEncoder::EncodePosted(const AVFrame* frame)
+{
+    CheckAv(avcodec_send_frame(context_.get(), frame), "sending a video frame");
+    for (;;) {
+        if (readyCount_ == packets_.size()) {
+            packets_.emplace_back(av_packet_alloc());
+            if (!packets_.back())
+                throw AsfError("av_packet_alloc", kOutOfMemory);
+        }
+        AVPacket* packet = packets_[readyCount_].get();
+        const int result = avcodec_receive_packet(context_.get(), packet);
+        if (result == AVERROR(EAGAIN) || result == AVERROR_EOF)
+            return;
+        CheckAv(result, "encoding video");
+        packet->duration = 1;
+        ++readyCount_;
+    }
+}
 
 void VideoEncoder::Encode(const AVFrame* frame, PacketSink& sink)
 {

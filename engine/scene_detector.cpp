@@ -1,5 +1,7 @@
 #include "engine/scene_detector.h"
 
+#include "engine/pixel_sums.h"
+
 #include "platform/media_types.h"
 
 #include <algorithm>
@@ -10,46 +12,6 @@
 
 namespace klova {
 namespace {
-
-struct ChannelSums {
-    uint64_t blue = 0;
-    uint64_t green = 0;
-    uint64_t red = 0;
-};
-
-// Adds the B, G and R bytes of pixels consecutive pixels starting at p to sums.
-//
-// Sixteen pixels are 48 bytes, in which every byte position always holds the same
-// channel (position j holds channel j mod 3). So 48 16-bit lanes add up blocks of 48
-// bytes with no shuffling, a loop the compiler turns into wide vector adds; after at
-// most 257 blocks (257 x 255 = 65,535) the lanes are folded into the 64-bit sums.
-void AddPixels(const uint8_t* p, size_t pixels, ChannelSums& sums)
-{
-    constexpr size_t kBlockPixels = 16;
-    constexpr size_t kBlockBytes = 3 * kBlockPixels;
-    constexpr size_t kMaxBlocks = 257;
-
-    size_t blocks = pixels / kBlockPixels;
-    while (blocks > 0) {
-        const size_t count = std::min(blocks, kMaxBlocks);
-        uint16_t lanes[kBlockBytes] = {};
-        for (size_t k = 0; k < count; ++k, p += kBlockBytes) {
-            for (size_t j = 0; j < kBlockBytes; ++j)
-                lanes[j] = static_cast<uint16_t>(lanes[j] + p[j]);
-        }
-        for (size_t j = 0; j < kBlockBytes; j += 3) {
-            sums.blue += lanes[j];
-            sums.green += lanes[j + 1];
-            sums.red += lanes[j + 2];
-        }
-        blocks -= count;
-    }
-    for (size_t i = pixels % kBlockPixels; i > 0; --i, p += 3) {
-        sums.blue += p[0];
-        sums.green += p[1];
-        sums.red += p[2];
-    }
-}
 
 uint16_t MeanChannel(uint64_t sum, uint64_t pixels)
 {
@@ -124,6 +86,7 @@ RegionStats RgbToHsv(uint16_t r, uint16_t g, uint16_t b)
 
 RegionStats MeasureRegion(const uint8_t* frame, int32_t width, int32_t height, int region)
 {
+    const PixelSummer addPixels = PixelSummerFor(BestSimdLevel());
     if (region < 0 || region >= kRegionCount)
         throw std::invalid_argument("no region " + std::to_string(region));
     const RegionBounds bounds = BoundsOf(region, width, height);
@@ -131,12 +94,13 @@ RegionStats MeasureRegion(const uint8_t* frame, int32_t width, int32_t height, i
     const size_t pixelsPerRow = static_cast<size_t>(bounds.right - bounds.left);
     ChannelSums sums;
     for (int32_t y = bounds.top; y < bounds.bottom; ++y)
-        AddPixels(frame + static_cast<size_t>(y) * stride + 3 * static_cast<size_t>(bounds.left), pixelsPerRow, sums);
+        addPixels(frame + static_cast<size_t>(y) * stride + 3 * static_cast<size_t>(bounds.left), pixelsPerRow, sums);
     return HsvOfMean(sums, pixelsPerRow * static_cast<uint64_t>(bounds.bottom - bounds.top));
 }
 
-RegionSet MeasureRegions(const uint8_t* frame, int32_t width, int32_t height)
+RegionSet MeasureRegions(const uint8_t* frame, int32_t width, int32_t height, SimdLevel level)
 {
+    const PixelSummer addPixels = PixelSummerFor(level);
     const size_t stride = static_cast<size_t>(DibStride(width));
     const int32_t midX = width / 2;
     const int32_t midY = height / 2;
@@ -146,8 +110,8 @@ RegionSet MeasureRegions(const uint8_t* frame, int32_t width, int32_t height)
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* row = frame + static_cast<size_t>(y) * stride;
         const int upperRegion = y < midY ? 0 : 2;
-        AddPixels(row, leftPixels, sums[upperRegion]);
-        AddPixels(row + 3 * leftPixels, rightPixels, sums[upperRegion + 1]);
+        addPixels(row, leftPixels, sums[upperRegion]);
+        addPixels(row + 3 * leftPixels, rightPixels, sums[upperRegion + 1]);
     }
     const uint64_t upperRows = static_cast<uint64_t>(midY);
     const uint64_t lowerRows = static_cast<uint64_t>(height - midY);

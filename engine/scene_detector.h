@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/conversion_settings.h"
+#include "platform/simd_level.h"
 
 #include <array>
 #include <cstdint>
@@ -37,8 +38,9 @@ using RegionSet = std::array<RegionStats, kRegionCount>;
 // the region is read. Throws std::invalid_argument for a region outside 0 to 3.
 RegionStats MeasureRegion(const uint8_t* frame, int32_t width, int32_t height, int region);
 
-// All four regions in one pass over the pixels.
-RegionSet MeasureRegions(const uint8_t* frame, int32_t width, int32_t height);
+// All four regions in one pass over the pixels, with the pixel sums of the given
+// instruction set (every set gives the same sums; tests force each).
+RegionSet MeasureRegions(const uint8_t* frame, int32_t width, int32_t height, SimdLevel level = BestSimdLevel());
 
 // Decides for each source frame read whether a new scene starts with it, and keeps the
 // region reference (the last analysed frame) and the scene values line.

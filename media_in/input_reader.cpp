@@ -3,6 +3,7 @@
 #include "media_in/media_reader_sink.h"
 #include "media_in/media_type_caps.h"
 #include "media_in/source_graph.h"
+#include "media_in/yuv_to_bgr_converter.h"
 #include "platform/errors.h"
 
 #include <sys/stat.h>
@@ -68,6 +69,11 @@ InputReader::InputReader(const std::string& fileName, const MediaType& requested
         CheckResult(buffer_ ? S_OK : E_OUTOFMEMORY);
     }
     CheckResult(control_->SetBuffer(bufferSize_, buffer_.get()));
+    if (bufferSize_ > 0 && ConvertedBySink()) {
+        spare_.reset(new (std::nothrow) uint8_t[bufferSize_]());
+        CheckResult(spare_ ? S_OK : E_OUTOFMEMORY);
+        CheckResult(control_->SetSpareBuffer(spare_.get()));
+    }
     control_->GetStreamOrigin(&originNs_);
 
     ComputeProperties();
@@ -97,6 +103,17 @@ bool InputReader::NominalFrameRate(double* rate) const
     else
         *rate = static_cast<double>(kUnitsPerSecond) / static_cast<double>(connected_.videoInfo.AvgTimePerFrame);
     return true;
+}
+
+bool InputReader::ConvertedBySink() const
+{
+    if (connected_.majortype != MajorType::Video)
+        return false;
+    GstPtr<GstPad> pad = adopt(gst_element_get_static_pad(sink_.get(), "sink"));
+    GstPtr<GstCaps> caps = adopt(pad ? gst_pad_get_current_caps(pad.get()) : nullptr);
+    GstVideoInfo info;
+    return caps && gst_video_info_from_caps(&info, caps.get()) &&
+           YuvToBgrConverter::Supports(GST_VIDEO_INFO_FORMAT(&info));
 }
 
 void InputReader::ComputeProperties()
@@ -130,6 +147,7 @@ uint8_t* InputReader::ReadSample(uint32_t* length, MediaTime* start, MediaTime* 
 {
     CheckResult(control_->RequestSample());
     CheckResult(control_->WaitForSample());
+    CheckResult(control_->GetData(&lastData_));
     CheckResult(control_->GetDataLength(true, &lastLength_));
     CheckResult(control_->GetTimes(true, &lastStart_, &lastStop_));
     if (lastLength_ > 0 && !firstStart_)
@@ -140,7 +158,7 @@ uint8_t* InputReader::ReadSample(uint32_t* length, MediaTime* start, MediaTime* 
         *start = lastStart_;
     if (stop)
         *stop = lastStop_;
-    return buffer_.get();
+    return lastData_ ? lastData_ : buffer_.get();
 }
 
 void InputReader::SeekTo(MediaTime position)

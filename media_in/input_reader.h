@@ -48,7 +48,7 @@ public:
     InputReader(const InputReader&) = delete;
     InputReader& operator=(const InputReader&) = delete;
 
-    // The next sample: a pointer to the reader's buffer, valid until the next
+    // The next sample: a pointer to one of the reader's buffers, valid until the next
     // ReadSample, SeekTo or destruction. Until then the buffer is the caller's: the
     // streaming thread writes into it only when the next sample is requested, so the
     // caller may change it (the preview draws into video frames). Length 0 (times 0) is
@@ -84,6 +84,7 @@ public:
 private:
     void ComputeProperties();
     bool NominalFrameRate(double* rate) const;
+    bool ConvertedBySink() const;
 
     std::string fileName_;
     FormatType requiredFormat_ = FormatType::None;
@@ -92,6 +93,10 @@ private:
 
     // Declared before the pipeline: it must outlive the streaming thread writing into it.
     std::unique_ptr<uint8_t[]> buffer_;
+    // Video the sink converts itself: the next frame is converted into this one while
+    // the caller works on the frame in the other (null for other samples).
+    std::unique_ptr<uint8_t[]> spare_;
+    uint8_t* lastData_ = nullptr;
     uint32_t bufferSize_ = 0;
     uint32_t lastLength_ = 0;
     MediaTime lastStart_ = 0;

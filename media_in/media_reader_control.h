@@ -31,7 +31,8 @@ public:
     virtual HRESULT SetFlush(bool flush) = 0;
 
     // Allows exactly one sample (or one piece of a sample larger than the buffer) to be
-    // copied into the buffer.
+    // copied into the buffer; with a spare buffer, takes the frame converted ahead, if
+    // one is ready, at once.
     virtual HRESULT RequestSample() = 0;
 
     // Blocks until the requested sample was copied (S_OK) or the stream has ended
@@ -42,6 +43,14 @@ public:
     // The destination of every copy; the sink never frees it. E_INVALIDARG if either is 0.
     virtual HRESULT SetBuffer(uint32_t size, uint8_t* buffer) = 0;
 
+    // A second buffer of the same size, or null for none. With it, 4:2:0 frames are
+    // converted ahead of the request into whichever of the two buffers the reader does
+    // not hold (the one it was last handed stays untouched), so converting the next
+    // frame overlaps the reader's work on this one; a request then takes the frame at
+    // once. Before streaming; the sink never frees it.
+    virtual HRESULT SetSpareBuffer(uint8_t* buffer) = 0;
+    // Where the last delivery lies: the buffer or the spare. Null before the first.
+    virtual HRESULT GetData(uint8_t** data) = 0;
     // Bytes copied by the last delivery; with reset the value is then set to 0.
     virtual HRESULT GetDataLength(bool reset, uint32_t* length) = 0;
 

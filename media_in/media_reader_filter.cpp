@@ -144,8 +144,10 @@ HRESULT MediaReaderFilter::SetFlush(bool flush)
     {
         std::lock_guard lock(mutex_);
         flushing_ = flush;
-        if (flush)
+        if (flush) {
             requested_ = false;
+            ahead_.reset();  // from before the seek
+        }
     }
     changed_.notify_all();
     return S_OK;
@@ -155,7 +157,13 @@ HRESULT MediaReaderFilter::RequestSample()
 {
     {
         std::lock_guard lock(mutex_);
-        requested_ = true;
+        if (ahead_ && ahead_->timed && !flushing_ && !aborted_) {
+            // Taken on this thread: the streaming thread may go on with the next frame.
+            PublishLocked(ahead_->data, ahead_->length, ahead_->start, ahead_->stop);
+            ahead_.reset();
+        } else {
+            requested_ = true;
+        }
     }
     changed_.notify_all();
     return S_OK;
@@ -164,11 +172,11 @@ HRESULT MediaReaderFilter::RequestSample()
 HRESULT MediaReaderFilter::WaitForSample()
 {
     std::unique_lock lock(mutex_);
-    const auto ready = [this] { return delivered_ || ((ended_ || aborted_) && !copying_); };
+    const auto ready = [this] { return delivered_ || ((ended_ || aborted_) && !copying_ && !converting_); };
     if (stopRequested_) {
         // The flag is set by a signal handler, which cannot notify: look at it now and then.
         while (!changed_.wait_for(lock, kStopPollPeriod, ready)) {
-            if (stopRequested_->load() && !copying_) {
+            if (stopRequested_->load() && !copying_ && !converting_) {
                 requested_ = false;
                 return S_FALSE;
             }
@@ -191,6 +199,22 @@ HRESULT MediaReaderFilter::SetBuffer(uint32_t size, uint8_t* buffer)
     std::lock_guard lock(mutex_);
     bufferSize_ = size;
     buffer_ = buffer;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::SetSpareBuffer(uint8_t* buffer)
+{
+    std::lock_guard lock(mutex_);
+    spare_ = buffer;
+    return S_OK;
+}
+
+HRESULT MediaReaderFilter::GetData(uint8_t** data)
+{
+    if (!data)
+        return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *data = lastData_;
     return S_OK;
 }
 
@@ -386,17 +410,71 @@ GstFlowReturn MediaReaderFilter::WaitForRequest()
     }
 }
 
+void MediaReaderFilter::PublishLocked(uint8_t* data, uint32_t length, MediaTime start, MediaTime stop)
+{
+    lastData_ = data;
+    lastLength_ = length;
+    lastStart_ = start;
+    lastStop_ = stop;
+    delivered_ = true;
+}
+
 void MediaReaderFilter::Publish(uint32_t length, MediaTime start, MediaTime stop)
 {
     {
         std::lock_guard lock(mutex_);
-        lastLength_ = length;
-        lastStart_ = start;
-        lastStop_ = stop;
+        PublishLocked(buffer_, length, start, stop);
         copying_ = false;
-        delivered_ = true;
     }
     changed_.notify_all();
+}
+
+GstFlowReturn MediaReaderFilter::WaitForFreeBuffer(uint8_t** target)
+{
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return (!ahead_ && !flushing_) || unlocked_ || aborted_; });
+            if (aborted_ && !unlocked_)
+                return GST_FLOW_EOS;
+            if (!unlocked_) {
+                *target = lastData_ == buffer_ ? spare_ : buffer_;
+                converting_ = true;
+                return GST_FLOW_OK;
+            }
+        }
+        // As in WaitForRequest: flushing drops the frame, a pause keeps it.
+        const GstFlowReturn flow = gst_base_sink_wait_preroll(owner_);
+        if (flow != GST_FLOW_OK)
+            return flow;
+    }
+}
+
+GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize,
+                                              std::optional<FrameTimer::Times> times)
+{
+    uint8_t* target = nullptr;
+    const GstFlowReturn flow = WaitForFreeBuffer(&target);
+    if (flow != GST_FLOW_OK)
+        return flow;
+    // Outside the lock: the reader holds the other buffer, and nothing reads this one
+    // until it is published.
+    yuvConverter_.Convert(frame, target);
+    {
+        std::lock_guard lock(mutex_);
+        converting_ = false;
+        if (flushing_) {
+            // A seek began meanwhile: the frame is from before it.
+        } else if (times && requested_ && !aborted_) {
+            requested_ = false;
+            PublishLocked(target, imageSize, times->start, times->stop);
+        } else {
+            ahead_ = times ? Ahead{target, imageSize, times->start, times->stop, true} : Ahead{target, imageSize};
+        }
+    }
+    changed_.notify_all();
+    NoteFirstFrame(frame);
+    return GST_FLOW_OK;
 }
 
 GstFlowReturn MediaReaderFilter::Render(GstBuffer* buffer)
@@ -445,10 +523,62 @@ GstFlowReturn MediaReaderFilter::RenderVideo(GstBuffer* buffer)
         heldFrame_.reset();
         if (flow != GST_FLOW_OK)
             return flow;
+    } else if (released) {
+        TimeParked(*released);
+    }
+    if (ConvertsAhead()) {
+        // Converted at once and timed when the next frame arrives: no decoded frame
+        // is held meanwhile.
+        return ConvertAheadUntimed(buffer);
     }
     heldFrame_.reset(gst_buffer_ref(buffer));
     heldInfo_ = videoInfo_;
     return GST_FLOW_OK;
+}
+
+bool MediaReaderFilter::ConvertsAhead() const
+{
+    std::lock_guard lock(mutex_);
+    return spare_ != nullptr && YuvToBgrConverter::Supports(GST_VIDEO_INFO_FORMAT(&videoInfo_));
+}
+
+void MediaReaderFilter::TimeParked(FrameTimer::Times times)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (!ahead_ || ahead_->timed)
+            return;
+        ahead_->start = times.start;
+        ahead_->stop = times.stop;
+        ahead_->timed = true;
+        if (requested_ && !flushing_ && !aborted_) {
+            requested_ = false;
+            PublishLocked(ahead_->data, ahead_->length, ahead_->start, ahead_->stop);
+            ahead_.reset();
+        }
+    }
+    changed_.notify_all();
+}
+
+GstFlowReturn MediaReaderFilter::ConvertAheadUntimed(GstBuffer* buffer)
+{
+    GstVideoFrame frame;
+    GstVideoInfo mapInfo = videoInfo_;
+    if (!gst_video_frame_map(&frame, &mapInfo, buffer, GST_MAP_READ)) {
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
+        return GST_FLOW_ERROR;
+    }
+    const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
+    if (imageSize > bufferSize_) {
+        gst_video_frame_unmap(&frame);
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("a frame larger than the reader's buffer"));
+        return GST_FLOW_ERROR;
+    }
+    if (!yuvConverter_.ConfiguredFor(frame.info))
+        yuvConverter_.Configure(frame.info);
+    const GstFlowReturn flow = ConvertAhead(frame, imageSize, std::nullopt);
+    gst_video_frame_unmap(&frame);
+    return flow;
 }
 
 GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times)
@@ -472,6 +602,16 @@ GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoI
         }
         if (!yuvConverter_.ConfiguredFor(frame.info))
             yuvConverter_.Configure(frame.info);
+        bool ahead = false;
+        {
+            std::lock_guard lock(mutex_);
+            ahead = spare_ != nullptr;
+        }
+        if (ahead) {
+            flow = ConvertAhead(frame, imageSize, times);
+            gst_video_frame_unmap(&frame);
+            return flow;
+        }
         flow = WaitForRequest();
         if (flow == GST_FLOW_OK) {
             yuvConverter_.Convert(frame, buffer_);
@@ -603,6 +743,8 @@ bool MediaReaderFilter::BeforeEvent(GstEvent* event)
             heldFrame_.reset();
             return flow == GST_FLOW_OK;
         }
+        if (last)
+            TimeParked(*last);
         return true;
     }
     default:
@@ -622,6 +764,7 @@ void MediaReaderFilter::AfterEvent(GstEventType type, bool handled)
         // Serialised with the streaming thread: nothing is rendering now.
         ResetStream();
         std::lock_guard lock(mutex_);
+        ahead_.reset();
         ended_ = false;
         aborted_ = false;
         if (pendingTimeOrigin_) {

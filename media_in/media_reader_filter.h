@@ -29,6 +29,14 @@ namespace klova {
 // Hand-off: RequestSample sets requested_; Render consumes it, copies into the buffer
 // outside the lock (the reader is blocked in WaitForSample and does not touch the
 // buffer), then publishes length and times and sets delivered_. One sample in flight.
+//
+// With a spare buffer, 4:2:0 frames go ahead of the requests instead: render converts
+// each frame as it arrives into the buffer the reader does not hold and parks it as
+// ahead_, to be timed by the next frame's arrival (or the end of the stream); the
+// next RequestSample then publishes it on the engine thread at once. Render waits
+// before converting the following frame until the reader has taken the parked one, so
+// the reader still sees every frame, one at a time and in order, the buffer it holds
+// is never written, and no decoded frame is kept waiting for its times.
 class MediaReaderFilter final : public IMediaReaderControl {
 public:
     explicit MediaReaderFilter(GstBaseSink* owner);
@@ -51,6 +59,8 @@ public:
     HRESULT RequestSample() override;
     HRESULT WaitForSample() override;
     HRESULT SetBuffer(uint32_t size, uint8_t* buffer) override;
+    HRESULT SetSpareBuffer(uint8_t* buffer) override;
+    HRESULT GetData(uint8_t** data) override;
     HRESULT GetDataLength(bool reset, uint32_t* length) override;
     HRESULT GetTimes(bool reset, MediaTime* start, MediaTime* stop) override;
     HRESULT AbortStream() override;
@@ -81,8 +91,19 @@ private:
     GstFlowReturn RenderAudio(GstBuffer* buffer);
     GstFlowReturn DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times);
     GstFlowReturn WaitForRequest();
+    // Waits until nothing is parked ahead and returns the buffer to convert into: the
+    // one the reader does not hold.
+    GstFlowReturn WaitForFreeBuffer(uint8_t** target);
+    // Converts into the free buffer and parks the frame; without times it waits for
+    // TimeParked, which the next frame's arrival (or the end) gives it.
+    GstFlowReturn ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize, std::optional<FrameTimer::Times> times);
+    GstFlowReturn ConvertAheadUntimed(GstBuffer* buffer);
+    void TimeParked(FrameTimer::Times times);
+    bool ConvertsAhead() const;
     void NoteFirstFrame(const GstVideoFrame& frame);
     void Publish(uint32_t length, MediaTime start, MediaTime stop);
+    // Under mutex_.
+    void PublishLocked(uint8_t* data, uint32_t length, MediaTime start, MediaTime stop);
     std::optional<int64_t> RunningTimeNs(GstClockTime position) const;
     int64_t OriginRunningTimeNs() const;
     MediaTime LoneFrameDuration() const;
@@ -97,7 +118,19 @@ private:
     MediaType connected_;
     GstPtr<GstCaps> pinnedCaps_;  // what the sink takes once the first sample arrived
     uint8_t* buffer_ = nullptr;   // borrowed from the reader
+    uint8_t* spare_ = nullptr;    // borrowed from the reader; null for none
     uint32_t bufferSize_ = 0;
+    uint8_t* lastData_ = nullptr;  // where the last delivery lies: the reader holds it
+    // A frame converted ahead of its request.
+    struct Ahead {
+        uint8_t* data = nullptr;
+        uint32_t length = 0;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        bool timed = false;  // a request may take it
+    };
+    std::optional<Ahead> ahead_;
+    bool converting_ = false;  // a frame is being converted ahead
     uint32_t lastLength_ = 0;
     MediaTime lastStart_ = 0;
     MediaTime lastStop_ = 0;

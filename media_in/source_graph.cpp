@@ -3,6 +3,8 @@
 #include "media_in/media_type_caps.h"
 #include "platform/callback_guard.h"
 
+#include <gst/base/gstbasetransform.h>
+
 #include <chrono>
 #include <cstring>
 
@@ -15,9 +17,17 @@ namespace {
 
 // What a demuxer may queue ahead of the reader, per stream, and what may wait between
 // the video decoder and the colour conversion (a queue always takes one frame, however
-// large).
+// large). One decoded frame is enough there: the sink holds the next one itself and
+// converts it ahead of the reader.
 constexpr guint64 kDemuxerQueueTime = 2 * GST_SECOND;
 constexpr guint kDecodedQueueBytes = 64 * 1024 * 1024;
+constexpr guint kDecodedQueueFrames = 1;
+
+// Above this many pixels a frame (larger than 1080p) is decoded with slice threads
+// only. Each extra frame thread of the libav decoders keeps several pictures of its
+// own: about 80 MB a thread at 3840 x 2160, while a conversion to a small size needs
+// one picture at a time. Smaller frames keep frame threads, which cost little memory.
+constexpr int64_t kFrameThreadsMaxPixels = 1920 * 1088;
 
 // How often a wait for the first sample looks at the stop request.
 constexpr std::chrono::milliseconds kStopPollPeriod{100};
@@ -114,10 +124,15 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     GstPtr<GstCaps> caps;
     if (kind_ == Kind::Video) {
         g_object_set(convert.get(), "n-threads", g_get_num_processors(), nullptr);
-        g_object_set(decoded.get(), "max-size-buffers", 3u, "max-size-bytes", kDecodedQueueBytes, "max-size-time",
+        g_object_set(decoded.get(), "max-size-buffers", kDecodedQueueFrames, "max-size-bytes", kDecodedQueueBytes, "max-size-time",
                      kDemuxerQueueTime, nullptr);
         // Follows the stream's orientation tag; passes frames through untouched without one.
         gst_util_set_object_arg(G_OBJECT(upright.get()), "video-direction", "auto");
+        // Without a tag the flip's method never changes, and videoflip only switches to
+        // passing frames through when it does: it would copy every decoded frame into a
+        // new buffer (CPU, and a frame's worth of memory allocated per frame). A tag that
+        // turns the picture switches passing through off again.
+        gst_base_transform_set_passthrough(GST_BASE_TRANSFORM(upright.get()), TRUE);
         // BGR, or a 4:2:0 format the sink converts itself while it copies.
         caps = CapsFromMediaType(MediaType{.majortype = MajorType::Video});
     } else {
@@ -281,6 +296,15 @@ void SourceGraph::OnElementAdded(GstElement* element)
     const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
     if (!klass || !std::strstr(klass, "Decoder") || !std::strstr(klass, "Video"))
         return;
+    bool largeFrames = false;
+    {
+        std::lock_guard lock(mutex_);
+        largeFrames = largeFrames_;
+    }
+    if (largeFrames && g_object_class_find_property(G_OBJECT_GET_CLASS(element), "thread-type")) {
+        GST_INFO("large frames: %s decodes with slice threads", GST_OBJECT_NAME(element));
+        gst_util_set_object_arg(G_OBJECT(element), "thread-type", "slice");
+    }
     GstPtr<GstPad> input = adopt(gst_element_get_static_pad(element, "sink"));
     if (input)
         gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_BUFFER, &SourceGraph::DropLoneDecodingTime, nullptr, nullptr);
@@ -349,6 +373,13 @@ int SourceGraph::OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory)
         int num = 0;
         int den = 0;
         control_.SetFrameRateTrusted(FrameRateFromCaps(caps, &num, &den));
+        int width = 0;
+        int height = 0;
+        const GstStructure* structure = gst_caps_get_structure(caps, 0);
+        if (gst_structure_get_int(structure, "width", &width) && gst_structure_get_int(structure, "height", &height)) {
+            std::lock_guard lock(mutex_);
+            largeFrames_ = static_cast<int64_t>(width) * height > kFrameThreadsMaxPixels;
+        }
     }
     return kAutoplugTry;
 }

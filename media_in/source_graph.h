@@ -88,6 +88,7 @@ private:
     std::string firstError_;
     bool linked_ = false;       // the stream of the kind reached the converter
     bool sawKind_ = false;      // the file has a stream of the kind, decodable or not
+    bool largeFrames_ = false;  // the video decoder chosen last is for frames above 1080p
     bool noMorePads_ = false;
     bool prerolled_ = false;
     bool failed_ = false;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -83,6 +84,44 @@ TEST(VideoEncoder, StampsFramesInTheFrameRateAndSpacesKeyFramesByTheProfile)
         if (packet.key)
             keys.push_back(packet.pts);
     EXPECT_EQ(keys, (std::vector<int64_t>{0, 60, 120}));  // 2 s at 29.97 frames per second
+}
+
+// Frames are encoded on the encoder's own thread, but each is read before Write returns:
+// the caller may reuse its buffer at once, and the packets are those of the frames as
+// they were handed in, all of them, in order.
+TEST(VideoEncoder, ReadsEachFrameBeforeWriteReturns)
+{
+    constexpr int kWidth = 96;
+    constexpr int kHeight = 64;
+    constexpr int kFrames = 12;
+    VideoEncoder reference(kWidth, kHeight, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0);
+    const CapturingSink expected = EncodePattern(reference, kWidth, kHeight, kFrames);
+
+    VideoEncoder encoder(kWidth, kHeight, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0);
+    CapturingSink sink;
+    std::vector<uint8_t> dib(klova::test::DibRowBytes(kWidth) * kHeight);
+    for (int i = 0; i < kFrames; ++i) {
+        klova::test::DrawPatternFrame(kWidth, kHeight, i, dib.data());
+        encoder.Write(dib.data(), sink);
+        std::fill(dib.begin(), dib.end(), uint8_t{0});  // what a late read would see
+    }
+    encoder.Finish(sink);
+    ASSERT_EQ(sink.packets.size(), expected.packets.size());
+    for (size_t i = 0; i < sink.packets.size(); ++i) {
+        EXPECT_EQ(sink.packets[i].pts, static_cast<int64_t>(i));
+        EXPECT_EQ(sink.packets[i].size, expected.packets[i].size) << "packet " << i;
+    }
+}
+
+TEST(VideoEncoder, MayBeDestroyedWithAFrameBeingEncoded)
+{
+    VideoEncoder encoder(320, 240, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0);
+    CapturingSink sink;
+    std::vector<uint8_t> dib(klova::test::DibRowBytes(320) * 240);
+    klova::test::DrawPatternFrame(320, 240, 0, dib.data());
+    encoder.Write(dib.data(), sink);
+    encoder.Write(dib.data(), sink);
+    EXPECT_EQ(sink.packets.size(), 1u) << "the first frame's packet arrives with the second frame";
 }
 
 TEST(VideoEncoder, RefusesUnusableSizesAndRates)

@@ -48,6 +48,9 @@ private:
         else if (name == "h264_aac.mp4")
             Ffmpeg("-f lavfi -i testsrc=size=320x240:rate=30" + twoSeconds + " -f lavfi -i sine=sample_rate=48000" +
                    twoSeconds + " -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + out);
+        else if (name == "h264_2048x1152.mp4")
+            Ffmpeg("-f lavfi -i testsrc=size=2048x1152:rate=25:duration=0.12 -c:v libx264 -preset ultrafast "
+                   "-pix_fmt yuv420p " + out);
         else if (name == "size_change.ts") {
             // 25 frames of 320 x 240, then 25 of 160 x 120, in one transport stream.
             const std::string first = ShellQuote(path + ".1.ts");

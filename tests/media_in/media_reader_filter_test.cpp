@@ -6,8 +6,10 @@
 #include "platform/gst_ptr.h"
 
 #include <gst/check/gstharness.h>
+#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -49,6 +51,25 @@ GstBuffer* MakeFrame(int id, GstClockTime pts)
 int FrameId(const uint8_t* dib)
 {
     return dib[0] / 10;
+}
+
+// A grey 4 x 2 I420 frame whose luma is 40 x id: the sink converts it to BGR itself.
+constexpr const char* kI420Caps = "video/x-raw,format=I420,width=4,height=2,framerate=25/1";
+
+GstBuffer* MakeGreyFrame(int id, GstClockTime pts)
+{
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, 4, 2);
+    GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
+    GstMapInfo map;
+    gst_buffer_map(buffer, &map, GST_MAP_WRITE);
+    std::memset(map.data, 128, map.size);
+    std::memset(map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0), 40 * id,
+                static_cast<size_t>(GST_VIDEO_INFO_PLANE_STRIDE(&info, 0)) * 2);
+    gst_buffer_unmap(buffer, &map);
+    GST_BUFFER_PTS(buffer) = pts;
+    GST_BUFFER_DURATION(buffer) = kFrameNs;
+    return buffer;
 }
 
 class SinkHarness {
@@ -123,11 +144,21 @@ public:
         return pushers_.back();
     }
 
-    // One read as the input reader does it: false at the end of the stream.
-    bool Read(uint32_t* length, MediaTime* start, MediaTime* stop)
+    // A second buffer: 4:2:0 frames are then converted ahead of the requests.
+    void AddSpare()
+    {
+        spare_.assign(buffer_.size(), 0);
+        ASSERT_EQ(control_->SetSpareBuffer(spare_.data()), S_OK);
+    }
+
+    // One read as the input reader does it: false at the end of the stream. data: where
+    // the sample lies.
+    bool Read(uint32_t* length, MediaTime* start, MediaTime* stop, uint8_t** data = nullptr)
     {
         control_->RequestSample();
         const HRESULT hr = control_->WaitForSample();
+        if (data)
+            control_->GetData(data);
         control_->GetDataLength(true, length);
         control_->GetTimes(true, start, stop);
         return hr == S_OK;
@@ -160,6 +191,7 @@ public:
     GstHarness* harness() { return harness_; }
     IMediaReaderControl& control() { return *control_; }
     const std::vector<uint8_t>& buffer() const { return buffer_; }
+    const std::vector<uint8_t>& spare() const { return spare_; }
 
 private:
     struct Watch {
@@ -172,6 +204,7 @@ private:
     IMediaReaderControl* control_ = nullptr;
     GstHarness* harness_ = nullptr;
     std::vector<uint8_t> buffer_;
+    std::vector<uint8_t> spare_;
     std::vector<std::shared_future<GstFlowReturn>> pushers_;
 };
 
@@ -449,6 +482,108 @@ TEST(MediaReaderSink, UntrustedFrameRateLeavesNoFrameDuration)
         ASSERT_TRUE(sink.Read(&length, &start, &stop));
         EXPECT_NEAR(static_cast<double>(stop - start), 666667.0, 1.0) << "frame " << frame;
     }
+}
+
+// With a spare buffer the next frame is converted while the reader holds this one (as
+// soon as it arrives, before its times are known): the reader still gets every frame
+// once, in order, with its own times, and the buffer it holds is never written behind
+// its back.
+TEST(MediaReaderSink, ConvertsTheNextFrameAheadIntoTheBufferTheReaderDoesNotHold)
+{
+    SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
+    sink.Connect(kI420Caps);
+    sink.AddSpare();
+    // Frame 3's arrival means the sink has converted and parked frame 2.
+    std::future<void> thirdArrived = sink.WatchForBufferAt(2 * kFrameNs);
+    std::vector<GstBuffer*> frames;
+    for (int id = 1; id <= 5; ++id)
+        frames.push_back(MakeGreyFrame(id, static_cast<GstClockTime>(id - 1) * kFrameNs));
+    auto pushed = sink.PushFromThread(frames, true);
+
+    uint32_t length = 0;
+    MediaTime start = -1;
+    MediaTime stop = -1;
+    uint8_t* first = nullptr;
+    ASSERT_TRUE(sink.Read(&length, &start, &stop, &first));
+    EXPECT_EQ(length, static_cast<uint32_t>(DibImageSize(4, 2)));
+    EXPECT_EQ(start, 0);
+    const std::vector<uint8_t> held(first, first + length);
+    thirdArrived.wait();
+    EXPECT_TRUE(std::equal(held.begin(), held.end(), first)) << "the held frame was written over";
+
+    const uint8_t* previous = first;
+    int previousGrey = first[0];
+    for (int id = 2; id <= 5; ++id) {
+        uint8_t* data = nullptr;
+        ASSERT_TRUE(sink.Read(&length, &start, &stop, &data)) << "frame " << id;
+        ASSERT_TRUE(data == sink.buffer().data() || data == sink.spare().data());
+        EXPECT_NE(data, previous) << "frames alternate between the two buffers";
+        EXPECT_EQ(start, (id - 1) * 400000);
+        EXPECT_EQ(stop - start, 400000);
+        EXPECT_GT(data[0], previousGrey) << "frame " << id << " comes in order";
+        EXPECT_EQ(data[0], data[1]);
+        EXPECT_EQ(data[0], data[2]);
+        previousGrey = data[0];
+        previous = data;
+    }
+    EXPECT_FALSE(sink.Read(&length, &start, &stop));
+    EXPECT_EQ(pushed.get(), GST_FLOW_OK);
+}
+
+TEST(MediaReaderSink, KeepsNoDecodedFrameWhileTheConvertedOneWaitsForItsTimes)
+{
+    SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
+    sink.Connect(kI420Caps);
+    sink.AddSpare();
+    GstBuffer* frame = MakeGreyFrame(1, 0);
+    gst_buffer_ref(frame);
+    // A buffer is free, so the push returns once the frame is converted.
+    ASSERT_EQ(gst_harness_push(sink.harness(), frame), GST_FLOW_OK);
+    EXPECT_EQ(GST_MINI_OBJECT_REFCOUNT_VALUE(frame), 1) << "the sink still holds the decoded frame";
+    gst_buffer_unref(frame);
+
+    // The end of the stream gives the frame its times.
+    ASSERT_TRUE(gst_harness_push_event(sink.harness(), gst_event_new_eos()));
+    uint32_t length = 0;
+    MediaTime start = -1;
+    MediaTime stop = -1;
+    ASSERT_TRUE(sink.Read(&length, &start, &stop));
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(stop, 400000);
+    EXPECT_FALSE(sink.Read(&length, &start, &stop));
+}
+
+TEST(MediaReaderSink, SeekFlushDropsTheFrameConvertedAhead)
+{
+    SinkHarness sink(Partial(VideoRequestType), FormatType::VideoInfo);
+    sink.Connect(kI420Caps);
+    sink.AddSpare();
+    std::future<void> thirdArrived = sink.WatchForBufferAt(2 * kFrameNs);
+    std::vector<GstBuffer*> frames;
+    for (int id = 1; id <= 4; ++id)
+        frames.push_back(MakeGreyFrame(id, static_cast<GstClockTime>(id - 1) * kFrameNs));
+    auto before = sink.PushFromThread(frames, false);
+    uint32_t length = 0;
+    MediaTime start = -1;
+    MediaTime stop = -1;
+    uint8_t* data = nullptr;
+    ASSERT_TRUE(sink.Read(&length, &start, &stop, &data));
+    const int firstGrey = data[0];
+    thirdArrived.wait();  // frame 2 is parked
+
+    sink.control().SetFlush(true);
+    sink.Flush();
+    EXPECT_EQ(before.get(), GST_FLOW_FLUSHING);
+    sink.control().SetFlush(false);
+
+    sink.PushSegment(GST_SECOND);
+    sink.PushFromThread({MakeGreyFrame(1, GST_SECOND), MakeGreyFrame(6, GST_SECOND + kFrameNs)}, true);
+    ASSERT_TRUE(sink.Read(&length, &start, &stop, &data));
+    EXPECT_EQ(data[0], firstGrey) << "the parked frame was dropped";
+    EXPECT_EQ(start, 0) << "times restart at the new segment";
+    ASSERT_TRUE(sink.Read(&length, &start, &stop, &data));
+    EXPECT_GT(data[0], firstGrey);
+    EXPECT_FALSE(sink.Read(&length, &start, &stop));
 }
 
 }  // namespace

@@ -62,6 +62,34 @@ public:
 
     GstElement* sink() { return sink_.get(); }
 
+    // The "thread-type" flags of the video decoder, as lower-case text ("" when it has
+    // none).
+    std::string DecoderThreadType()
+    {
+        std::string threadType;
+        GstPtr<GstObject> pipeline = adopt(gst_element_get_parent(sink_.get()));
+        GstPtr<GstIterator> elements = adopt(gst_bin_iterate_recurse(GST_BIN(pipeline.get())));
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
+            auto* element = GST_ELEMENT(g_value_get_object(&item));
+            GstElementFactory* factory = gst_element_get_factory(element);
+            const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : "";
+            GParamSpec* property = g_object_class_find_property(G_OBJECT_GET_CLASS(element), "thread-type");
+            if (std::strstr(klass, "Decoder") && std::strstr(klass, "Video") && property) {
+                GValue value = G_VALUE_INIT;
+                g_value_init(&value, property->value_type);
+                g_object_get_property(G_OBJECT(element), "thread-type", &value);
+                GstPtr<gchar> text(gst_value_serialize(&value));
+                GstPtr<gchar> lower(g_ascii_strdown(text.get(), -1));
+                threadType = lower.get();
+                g_value_unset(&value);
+            }
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+        return threadType;
+    }
+
 private:
     GstPtr<GstElement> sink_;
     IMediaReaderControl* control_ = nullptr;
@@ -102,6 +130,22 @@ TEST(SourceGraph, StreamingFailureAfterTheFirstSampleEndsTheStream)
     GST_ELEMENT_ERROR(graph.sink(), STREAM, DECODE, ("test failure"), ("posted by the test"));
     EXPECT_FALSE(graph.Read());
     EXPECT_FALSE(graph.Read());
+}
+
+// Frame threads keep pictures of their own, which at 4K sizes cost more memory than the
+// whole rest of a conversion; pictures up to 1080p keep them.
+TEST(SourceGraph, DecodesFramesAbove1080pWithSliceThreadsOnly)
+{
+    GraphUnderTest large(SourceGraph::Kind::Video, test::Fixture("h264_2048x1152.mp4"));
+    ASSERT_TRUE(large.Read());
+    const std::string largeThreads = large.DecoderThreadType();
+    if (largeThreads.empty())
+        GTEST_SKIP() << "the H.264 decoder has no thread-type setting";
+    EXPECT_EQ(largeThreads, "slice");
+
+    GraphUnderTest small(SourceGraph::Kind::Video, test::Fixture("h264_aac.mp4"));
+    ASSERT_TRUE(small.Read());
+    EXPECT_NE(small.DecoderThreadType(), "slice");
 }
 
 }  // namespace
