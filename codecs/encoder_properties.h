@@ -36,13 +36,13 @@ std::vector<EncoderProperty> ConfigurableProperties(GstElement* encoder);
 // none), its range and its default.
 std::string DescribeProperty(const EncoderProperty& property);
 
-// Limits of the integer and real kinds, taken from the spec.
+// Limits of the integer and real kinds, taken from the property's GParamSpec.
 void SignedLimits(const GParamSpec* spec, int64_t* minimum, int64_t* maximum);
 void UnsignedLimits(const GParamSpec* spec, uint64_t* minimum, uint64_t* maximum);
 void RealLimits(const GParamSpec* spec, double* minimum, double* maximum);
 
 // A property value converted to and from the widest type of its kind; setting clamps to
-// the spec's range. The value must hold the spec's own type.
+// the GParamSpec's range. The value must hold the GParamSpec's own type.
 int64_t GetSigned(const GValue& value);
 uint64_t GetUnsigned(const GValue& value);
 double GetReal(const GValue& value);
