@@ -14,6 +14,15 @@ std::vector<std::string> FillCompressorList(CompressorCategory category)
     std::vector<std::string> names(static_cast<size_t>(count));
     for (int32_t index = 0; index < count; ++index)
         list.GetFriendlyName(index, &names[static_cast<size_t>(index)]);
+    // Two encoders of one name (libav's float and fixed-point AC-3) are one choice: a
+    // name always finds the first of them.
+    std::vector<std::string> seen;
+    std::erase_if(names, [&seen](const std::string& name) {
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            return true;
+        seen.push_back(name);
+        return false;
+    });
     return names;
 }
 

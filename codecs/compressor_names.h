@@ -13,8 +13,9 @@ namespace klova {
 // the sound as PCM.
 inline constexpr const char* kPcmCompressorName = "PCM";
 
-// Friendly names of the category's encoders in the order of a DeviceMonikerList;
-// empty when GStreamer is not initialised.
+// Friendly names of the category's encoders in the order of a DeviceMonikerList, each
+// name once (a lookup by name finds the first encoder of it); empty when GStreamer is
+// not initialised.
 std::vector<std::string> FillCompressorList(CompressorCategory category);
 
 // Sorts ascending byte by byte, case-sensitively: "<Uncompressed>" comes after names

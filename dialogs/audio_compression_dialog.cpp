@@ -29,6 +29,7 @@ QStringList CompressorList()
     for (int32_t index = 0; (result = list.GetFriendlyName(index, &name)) != E_INVALIDARG; ++index)
         if (result == S_OK)
             names << QString::fromStdString(name);
+    names.removeDuplicates();  // a name finds the first encoder of it
     std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });

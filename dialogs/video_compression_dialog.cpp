@@ -72,6 +72,7 @@ QStringList CompressorList()
     for (int32_t index = 0; list.GetFriendlyName(index, &name) != E_INVALIDARG; ++index)
         names << QString::fromStdString(name);
     names << QString::fromStdString(LoadStringResource(IDS_UNCOMPRESSED));
+    names.removeDuplicates();  // a name finds the first encoder of it
     std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     });

@@ -46,5 +46,15 @@ TEST(ListCompressorNames, AudioIsTheCategoryPlusPcmSorted)
     EXPECT_EQ(std::count(names.begin(), names.end(), "<Uncompressed>"), 0);
 }
 
+// Encoders that share a name (libav's two AC-3 encoders) are offered once: both
+// entries would choose the same, first, encoder.
+TEST(ListCompressorNames, EachNameOnce)
+{
+    for (const CompressorCategory category : {CompressorCategory::Video, CompressorCategory::Audio}) {
+        const std::vector<std::string> names = ListCompressorNames(category);
+        EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+    }
+}
+
 }  // namespace
 }  // namespace klova
