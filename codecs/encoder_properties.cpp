@@ -240,34 +240,37 @@ int64_t GetSigned(const GValue& value) { return Read<int64_t>(value, G_TYPE_INT6
 uint64_t GetUnsigned(const GValue& value) { return Read<uint64_t>(value, G_TYPE_UINT64); }
 double GetReal(const GValue& value) { return Read<double>(value, G_TYPE_DOUBLE); }
 
+namespace {
+
+// Clamps the number to the property's range and stores it in the property's own type
+// through the widest type of its kind.
+template <typename Number>
+void SetClamped(const GParamSpec* spec, GValue* value, Number number,
+                void (*limits)(const GParamSpec*, Number*, Number*), GType wideType, void (*set)(GValue*, Number))
+{
+    Number minimum{};
+    Number maximum{};
+    limits(spec, &minimum, &maximum);
+    PropertyValue wide(wideType);
+    set(wide.get(), std::clamp(number, minimum, maximum));
+    Transform(*wide.get(), value);
+}
+
+}  // namespace
+
 void SetSigned(const GParamSpec* spec, GValue* value, int64_t number)
 {
-    int64_t minimum = 0;
-    int64_t maximum = 0;
-    SignedLimits(spec, &minimum, &maximum);
-    PropertyValue wide(G_TYPE_INT64);
-    g_value_set_int64(wide.get(), std::clamp(number, minimum, maximum));
-    Transform(*wide.get(), value);
+    SetClamped<int64_t>(spec, value, number, SignedLimits, G_TYPE_INT64, g_value_set_int64);
 }
 
 void SetUnsigned(const GParamSpec* spec, GValue* value, uint64_t number)
 {
-    uint64_t minimum = 0;
-    uint64_t maximum = 0;
-    UnsignedLimits(spec, &minimum, &maximum);
-    PropertyValue wide(G_TYPE_UINT64);
-    g_value_set_uint64(wide.get(), std::clamp(number, minimum, maximum));
-    Transform(*wide.get(), value);
+    SetClamped<uint64_t>(spec, value, number, UnsignedLimits, G_TYPE_UINT64, g_value_set_uint64);
 }
 
 void SetReal(const GParamSpec* spec, GValue* value, double number)
 {
-    double minimum = 0.0;
-    double maximum = 0.0;
-    RealLimits(spec, &minimum, &maximum);
-    PropertyValue wide(G_TYPE_DOUBLE);
-    g_value_set_double(wide.get(), std::clamp(number, minimum, maximum));
-    Transform(*wide.get(), value);
+    SetClamped<double>(spec, value, number, RealLimits, G_TYPE_DOUBLE, g_value_set_double);
 }
 
 }  // namespace klova
