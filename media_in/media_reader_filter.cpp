@@ -1,12 +1,11 @@
 #include "media_in/media_reader_filter.h"
 
-#include <utility>
-
 #include "media_in/media_type_caps.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 GST_DEBUG_CATEGORY_EXTERN(klova_media_reader_debug);
 #define GST_CAT_DEFAULT klova_media_reader_debug
@@ -17,6 +16,30 @@ namespace {
 
 // How often a wait for a sample looks at the stop request.
 constexpr std::chrono::milliseconds kStopPollPeriod{100};
+
+// A video frame mapped for reading while the object lives.
+class MappedVideoFrame {
+public:
+    MappedVideoFrame(GstBuffer* buffer, const GstVideoInfo& info)
+    {
+        GstVideoInfo mapInfo = info;
+        mapped_ = gst_video_frame_map(&frame_, &mapInfo, buffer, GST_MAP_READ);
+    }
+    ~MappedVideoFrame()
+    {
+        if (mapped_)
+            gst_video_frame_unmap(&frame_);
+    }
+    MappedVideoFrame(const MappedVideoFrame&) = delete;
+    MappedVideoFrame& operator=(const MappedVideoFrame&) = delete;
+
+    bool mapped() const { return mapped_; }
+    const GstVideoFrame& frame() const { return frame_; }
+
+private:
+    GstVideoFrame frame_{};
+    bool mapped_ = false;
+};
 
 MediaTime NsToMediaTime(guint64 ns)
 {
@@ -560,68 +583,63 @@ void MediaReaderFilter::TimeParked(FrameTimer::Times times)
     changed_.notify_all();
 }
 
-GstFlowReturn MediaReaderFilter::ConvertAheadUntimed(GstBuffer* buffer)
+// A 4:2:0 frame is converted straight into a buffer of the reader's size, so it must
+// fit in one piece; the converter follows the frame's size and colorimetry.
+bool MediaReaderFilter::ReadyToConvert(const GstVideoFrame& frame, uint32_t imageSize)
 {
-    GstVideoFrame frame;
-    GstVideoInfo mapInfo = videoInfo_;
-    if (!gst_video_frame_map(&frame, &mapInfo, buffer, GST_MAP_READ)) {
-        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
-        return GST_FLOW_ERROR;
-    }
-    const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
     if (imageSize > bufferSize_) {
-        gst_video_frame_unmap(&frame);
         GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("a frame larger than the reader's buffer"));
-        return GST_FLOW_ERROR;
+        return false;
     }
     if (!yuvConverter_.ConfiguredFor(frame.info))
         yuvConverter_.Configure(frame.info);
-    const GstFlowReturn flow = ConvertAhead(frame, imageSize, std::nullopt);
-    gst_video_frame_unmap(&frame);
-    return flow;
+    return true;
+}
+
+GstFlowReturn MediaReaderFilter::ConvertAheadUntimed(GstBuffer* buffer)
+{
+    const MappedVideoFrame mapping(buffer, videoInfo_);
+    if (!mapping.mapped()) {
+        GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
+        return GST_FLOW_ERROR;
+    }
+    const GstVideoFrame& frame = mapping.frame();
+    const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
+    if (!ReadyToConvert(frame, imageSize))
+        return GST_FLOW_ERROR;
+    return ConvertAhead(frame, imageSize, std::nullopt);
 }
 
 GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoInfo& info, FrameTimer::Times times)
 {
-    GstVideoFrame frame;
-    GstVideoInfo mapInfo = info;
-    if (!gst_video_frame_map(&frame, &mapInfo, buffer, GST_MAP_READ)) {
+    const MappedVideoFrame mapping(buffer, info);
+    if (!mapping.mapped()) {
         GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("cannot map a video frame"));
         return GST_FLOW_ERROR;
     }
+    const GstVideoFrame& frame = mapping.frame();
     const uint32_t imageSize = DibImageSize(GST_VIDEO_FRAME_WIDTH(&frame), GST_VIDEO_FRAME_HEIGHT(&frame));
-    const MediaTime length = times.stop - times.start;
-    GstFlowReturn flow = GST_FLOW_OK;
-    // A 4:2:0 frame is converted straight into the buffer; the frame size is pinned to
-    // the buffer's, so it always fits in one piece.
     if (YuvToBgrConverter::Supports(GST_VIDEO_FRAME_FORMAT(&frame))) {
-        if (imageSize > bufferSize_) {
-            gst_video_frame_unmap(&frame);
-            GST_ELEMENT_ERROR(owner_, STREAM, FAILED, (nullptr), ("a frame larger than the reader's buffer"));
+        if (!ReadyToConvert(frame, imageSize))
             return GST_FLOW_ERROR;
-        }
-        if (!yuvConverter_.ConfiguredFor(frame.info))
-            yuvConverter_.Configure(frame.info);
         bool ahead = false;
         {
             std::lock_guard lock(mutex_);
             ahead = spare_ != nullptr;
         }
-        if (ahead) {
-            flow = ConvertAhead(frame, imageSize, times);
-            gst_video_frame_unmap(&frame);
-            return flow;
-        }
-        flow = WaitForRequest();
+        if (ahead)
+            return ConvertAhead(frame, imageSize, times);
+        const GstFlowReturn flow = WaitForRequest();
         if (flow == GST_FLOW_OK) {
             yuvConverter_.Convert(frame, buffer_);
             Publish(imageSize, times.start, times.stop);
             NoteFirstFrame(frame);
         }
-        gst_video_frame_unmap(&frame);
         return flow;
     }
     // One piece per request; more than one only when a frame is larger than the buffer.
+    const MediaTime length = times.stop - times.start;
+    GstFlowReturn flow = GST_FLOW_OK;
     for (uint32_t offset = 0; offset < imageSize && flow == GST_FLOW_OK;) {
         flow = WaitForRequest();
         if (flow != GST_FLOW_OK)
@@ -635,7 +653,6 @@ GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoI
     }
     if (flow == GST_FLOW_OK)
         NoteFirstFrame(frame);
-    gst_video_frame_unmap(&frame);
     return flow;
 }
 

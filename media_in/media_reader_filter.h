@@ -98,6 +98,8 @@ private:
     // TimeParked, which the next frame's arrival (or the end) gives it.
     GstFlowReturn ConvertAhead(const GstVideoFrame& frame, uint32_t imageSize, std::optional<FrameTimer::Times> times);
     GstFlowReturn ConvertAheadUntimed(GstBuffer* buffer);
+    // False, with the element error posted, when a 4:2:0 frame does not fit the buffer.
+    bool ReadyToConvert(const GstVideoFrame& frame, uint32_t imageSize);
     void TimeParked(FrameTimer::Times times);
     bool ConvertsAhead() const;
     void NoteFirstFrame(const GstVideoFrame& frame);
