@@ -26,12 +26,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 test::CommandResult RunConvert(const std::string& arguments)
 {
     return test::RunCommand(test::ShellQuote(test::BuildPath("klova-convert")) + " " + arguments);
@@ -189,8 +183,8 @@ TEST(Help, NamesEveryOptionAndItsExamplesUseAListedProfile)
         names.push_back(profile.name);
     // Every MediaProfile='...' of the help text, the README and the manual page.
     const std::regex example("MediaProfile='([^']*)'");
-    for (const std::string& text : {result.out, ReadFile(std::string(KLOVA_SOURCE_DIR) + "/README.md"),
-                                    ReadFile(std::string(KLOVA_SOURCE_DIR) + "/packaging/klova-convert.1.in")}) {
+    for (const std::string& text : {result.out, test::ReadFile(std::string(KLOVA_SOURCE_DIR) + "/README.md"),
+                                    test::ReadFile(std::string(KLOVA_SOURCE_DIR) + "/packaging/klova-convert.1.in")}) {
         int examples = 0;
         for (std::sregex_iterator it(text.begin(), text.end(), example), end; it != end; ++it, ++examples)
             EXPECT_NE(std::find(names.begin(), names.end(), (*it)[1].str()), names.end()) << (*it)[1];

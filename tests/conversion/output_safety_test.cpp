@@ -18,12 +18,6 @@
 namespace klova {
 namespace {
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class OutputSafety : public ::testing::Test {
 protected:
     // Starts klova-convert in the background; returns its process id.
@@ -49,14 +43,7 @@ protected:
     }
 
     // The names in the test folder, hidden ones (temporary files) included.
-    std::vector<std::string> Names() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Names() const { return test::FileNames(dir_.path()); }
 
     test::TempDir dir_;
 };
@@ -67,7 +54,7 @@ TEST_F(OutputSafety, AnOutputThatIsTheInputIsRefusedAndTheInputKept)
 {
     const std::string input = dir_.File("clip00000.avi");
     test::MakeIndexedVideo(input, {.frames = 20, .audio = "-c:a pcm_s16le"});
-    const std::string original = ReadBytes(input);
+    const std::string original = test::ReadFile(input);
     ASSERT_EQ(::link(input.c_str(), dir_.File("hard.avi").c_str()), 0);
     ASSERT_EQ(::symlink(input.c_str(), dir_.File("soft.avi").c_str()), 0);
 
@@ -93,7 +80,7 @@ TEST_F(OutputSafety, AnOutputThatIsTheInputIsRefusedAndTheInputKept)
         const test::CommandResult result = test::RunKlovaConvert(c.settings);
         EXPECT_EQ(result.exitStatus, 1) << c.what;
         EXPECT_NE(result.err.find(c.message), std::string::npos) << c.what << ": " << result.err;
-        EXPECT_TRUE(ReadBytes(input) == original) << c.what;
+        EXPECT_TRUE(test::ReadFile(input) == original) << c.what;
     }
     EXPECT_EQ(Names(), (std::vector<std::string>{"clip00000.avi", "hard.avi", "soft.avi"}));
 }
@@ -110,7 +97,7 @@ TEST_F(OutputSafety, AFailedConversionLeavesAnExistingOutputUntouched)
         test::RunKlovaConvert({"SrcFileName=" + input, "DstFileName=" + output, "VideoCodec=No such encoder"});
     EXPECT_EQ(result.exitStatus, 1);
     EXPECT_NE(result.err.find("Cannot open output file."), std::string::npos) << result.err;
-    EXPECT_EQ(ReadBytes(output), "yesterday's conversion");
+    EXPECT_EQ(test::ReadFile(output), "yesterday's conversion");
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
 
     // A successful run replaces it.
@@ -141,7 +128,7 @@ TEST_F(OutputSafety, AStoppedConversionLeavesACompleteFileAndNoTemporaryFile)
     };
     for (int i = 0; i < 200 && writtenSoFar() < 5'000'000; ++i)
         ::usleep(50'000);
-    EXPECT_EQ(ReadBytes(output), "yesterday's conversion");
+    EXPECT_EQ(test::ReadFile(output), "yesterday's conversion");
     ::kill(child, SIGTERM);
     EXPECT_EQ(ExitStatus(child), 130);
     EXPECT_EQ(Names(), (std::vector<std::string>{"in.avi", "out.avi"}));
@@ -177,7 +164,7 @@ TEST_F(OutputSafety, AnInputWithNoReadableFrameFailsInsteadOfSucceedingEmpty)
     const std::string input = dir_.File("damaged.mp4");
     test::Ffmpeg("-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -c:v libx264 -pix_fmt yuv420p " +
                  test::ShellQuote(input));
-    std::string bytes = ReadBytes(input);
+    std::string bytes = test::ReadFile(input);
     const size_t table = bytes.find("stsz");
     ASSERT_NE(table, std::string::npos);
     // stsz: version and flags, the common size (0: sizes follow), the count, the sizes.

@@ -57,14 +57,6 @@ Rgb ThreeScenes(int i)
     return {level / 8, level, level / 8};
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class KlovaConvertScenes : public ::testing::Test {
 protected:
     void SetUp() override
@@ -108,7 +100,7 @@ TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
     test::CommandResult result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const std::string expected = "text description 30\r\n" + input_ + "\r\n0\r\n97\r\n180\r\n250\r\n";
-    EXPECT_EQ(ReadFile(project), expected);
+    EXPECT_EQ(test::ReadFile(project), expected);
     EXPECT_EQ(test::FileSize(dir_.File("none.avi")), -1);
     EXPECT_EQ(test::FileSize(dir_.File("none00000.avi")), -1);
 
@@ -116,7 +108,7 @@ TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
     std::ofstream(project, std::ios::app) << "stale line\r\n";
     result = test::RunKlovaConvert(settings);
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(ReadFile(project), expected);
+    EXPECT_EQ(test::ReadFile(project), expected);
 }
 
 TEST_F(KlovaConvertScenes, OneFileModeLeavesTheProjectAloneAndAnUnwritableProjectFails)
@@ -127,7 +119,7 @@ TEST_F(KlovaConvertScenes, OneFileModeLeavesTheProjectAloneAndAnUnwritableProjec
         test::RunKlovaConvert({"SrcFileName=" + input_, "DstFileName=" + dir_.File("one.avi"), "SceneDetection=0",
                                "VideoCodec=<Uncompressed>", "ClipsFileName=" + project});
     ASSERT_EQ(result.exitStatus, 0) << result.err;
-    EXPECT_EQ(ReadFile(project), "mine\n");
+    EXPECT_EQ(test::ReadFile(project), "mine\n");
     EXPECT_EQ(test::ProbeStream(dir_.File("one.avi"), "video", true).at("nb_read_frames"), "250");
 
     result = test::RunKlovaConvert(
@@ -142,7 +134,7 @@ std::vector<float> DecodeChannel(const std::string& file, int* rate)
     *rate = std::stoi(test::ProbeStream(file, "audio").at("sample_rate"));
     const std::string raw = file + ".f32";
     test::Ffmpeg("-i " + test::ShellQuote(file) + " -map 0:a:0 -af 'pan=mono|c0=c0' -f f32le " + test::ShellQuote(raw));
-    const std::string bytes = ReadFile(raw);
+    const std::string bytes = test::ReadFile(raw);
     std::vector<float> samples(bytes.size() / 4);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 4);
     return samples;

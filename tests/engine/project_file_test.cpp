@@ -14,44 +14,26 @@
 namespace klova {
 namespace {
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// The files in a folder, hidden ones included.
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(ProjectFile, WritesHeaderInputPathCutsAndEndPosition)
 {
     test::TempDir dir;
     const std::string path = dir.File("scenes.msq");
     ProjectFile file(path, "/media/in put/holiday.mpg");
-    EXPECT_TRUE(Names(dir.path()).empty());  // nothing before the first cut
+    EXPECT_TRUE(test::FileNames(dir.path()).empty());  // nothing before the first cut
     for (int64_t frame : {0, 97, 180}) {
         file.AddProjectCut(frame);
         // Each line reaches the (temporary) file at once; the name appears only whole.
-        ASSERT_EQ(Names(dir.path()).size(), 1u);
-        const std::string temporary = dir.File(Names(dir.path()).front());
+        ASSERT_EQ(test::FileNames(dir.path()).size(), 1u);
+        const std::string temporary = dir.File(test::FileNames(dir.path()).front());
         EXPECT_EQ(temporary.rfind(dir.File(".scenes.msq."), 0), 0u) << temporary;
-        EXPECT_EQ(ReadBytes(temporary).substr(ReadBytes(temporary).size() - 2), "\r\n");
+        EXPECT_EQ(test::ReadFile(temporary).substr(test::ReadFile(temporary).size() - 2), "\r\n");
     }
     EXPECT_TRUE(file.IsOpen());
     file.AddProjectCut(250);
     file.Close();
     EXPECT_FALSE(file.IsOpen());
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"scenes.msq"});
-    EXPECT_EQ(ReadBytes(path),
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{"scenes.msq"});
+    EXPECT_EQ(test::ReadFile(path),
               "text description 30\r\n/media/in put/holiday.mpg\r\n0\r\n97\r\n180\r\n250\r\n");
 }
 
@@ -65,8 +47,8 @@ TEST(ProjectFile, AnUnfinishedFileLeavesAnExistingOneAsItWas)
         file.AddProjectCut(0);
         file.AddProjectCut(12);
     }
-    EXPECT_EQ(ReadBytes(path), "earlier project");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"scenes.msq"});
+    EXPECT_EQ(test::ReadFile(path), "earlier project");
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{"scenes.msq"});
 }
 
 TEST(ProjectFile, APathThatNamesTheInputIsRefusedAndTheInputKept)
@@ -81,8 +63,8 @@ TEST(ProjectFile, APathThatNamesTheInputIsRefusedAndTheInputKept)
         EXPECT_FALSE(file.IsOpen());
         EXPECT_NO_THROW(file.Close());
     }
-    EXPECT_EQ(ReadBytes(input), "the input video");
-    EXPECT_EQ(Names(dir.path()), (std::vector<std::string>{"in.avi", "link.msq"}));
+    EXPECT_EQ(test::ReadFile(input), "the input video");
+    EXPECT_EQ(test::FileNames(dir.path()), (std::vector<std::string>{"in.avi", "link.msq"}));
 }
 
 TEST(ProjectFile, ASecondRunReplacesTheFile)
@@ -99,7 +81,7 @@ TEST(ProjectFile, ASecondRunReplacesTheFile)
     second.AddProjectCut(0);
     second.AddProjectCut(5000000000);  // 64-bit positions
     second.Close();
-    EXPECT_EQ(ReadBytes(path), "text description 30\r\n/media/second.avi\r\n0\r\n5000000000\r\n");
+    EXPECT_EQ(test::ReadFile(path), "text description 30\r\n/media/second.avi\r\n0\r\n5000000000\r\n");
 }
 
 TEST(ProjectFile, AnUncreatableFileRaisesFileExceptionAndStaysClosed)

@@ -84,12 +84,6 @@ TEST_P(OutputWriterTest, WritesTheFileItWasOpenedForAndEndsIt)
     EXPECT_EQ(test::DecodeErrors(file), "");
 }
 
-std::string ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 size_t FilesIn(const std::string& folder)
 {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
@@ -123,12 +117,12 @@ TEST_P(OutputWriterTest, TheFileTakesItsNameOnlyWhenComplete)
         const std::unique_ptr<OutputWriter> dropped = c.make(configs);
         writeFrames(*dropped);
     }
-    EXPECT_EQ(ReadBytes(file), "an earlier file");
+    EXPECT_EQ(test::ReadFile(file), "an earlier file");
     EXPECT_EQ(FilesIn(dir.path()), 1u);
 
     const std::unique_ptr<OutputWriter> writer = c.make(configs);
     writeFrames(*writer);
-    EXPECT_EQ(ReadBytes(file), "an earlier file");
+    EXPECT_EQ(test::ReadFile(file), "an earlier file");
     EXPECT_EQ(FilesIn(dir.path()), 2u);  // the new file, under its temporary name
     EXPECT_TRUE(writer->End());
     EXPECT_EQ(FilesIn(dir.path()), 1u);

@@ -17,12 +17,6 @@ namespace {
 
 constexpr const char* kAppId = "org.example.klova_video.Converter";
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
 bool HasProgram(const std::string& name) { return test::RunCommand("command -v " + name).exitStatus == 0; }
 
 class InstalledTree : public ::testing::Test {
@@ -49,7 +43,7 @@ test::CommandResult InstalledTree::install_;
 // Width and height from a PNG's header.
 std::pair<int, int> PngSize(const std::string& file)
 {
-    const std::string bytes = ReadFile(file);
+    const std::string bytes = test::ReadFile(file);
     if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0)
         return {0, 0};
     auto word = [&](size_t at) {
@@ -83,7 +77,7 @@ TEST_F(InstalledTree, PutsEveryFileWhereTheDesktopLooksForIt)
           std::string("share/doc/klova/changelog.Debian.gz"), std::string("share/lintian/overrides/klova")})
         EXPECT_EQ(Mode(Installed(file)), 0644) << file;
 
-    const std::string desktop = ReadFile(Installed(std::string("share/applications/") + kAppId + ".desktop"));
+    const std::string desktop = test::ReadFile(Installed(std::string("share/applications/") + kAppId + ".desktop"));
     EXPECT_NE(desktop.find("\nExec=klova %f\n"), std::string::npos);
     EXPECT_NE(desktop.find("\nIcon=klova\n"), std::string::npos);
     EXPECT_NE(desktop.find("\nCategories=AudioVideo;Video;AudioVideoEditing;\n"), std::string::npos);
@@ -108,7 +102,7 @@ TEST(Metainfo, ScreenshotsAreThoseOfTheDocsFolder)
     const std::filesystem::path folder = std::filesystem::path(KLOVA_SOURCE_DIR) / "docs/screenshots";
     if (!std::filesystem::is_directory(folder))
         GTEST_SKIP() << "no docs/screenshots yet";
-    const std::string metainfo = ReadFile(std::string(KLOVA_SOURCE_DIR) + "/packaging/" + kAppId + ".metainfo.xml");
+    const std::string metainfo = test::ReadFile(std::string(KLOVA_SOURCE_DIR) + "/packaging/" + kAppId + ".metainfo.xml");
     const std::string prefix = "/docs/screenshots/";
     int screenshots = 0;
     for (size_t at = metainfo.find(prefix); at != std::string::npos; at = metainfo.find(prefix, at + 1), ++screenshots) {
@@ -176,7 +170,7 @@ TEST_F(InstalledTree, InstalledWindowKeepsItsProfileInTheUsersFolderAndOpensTheN
     EXPECT_EQ(result.exitStatus, 0) << result.err;
     EXPECT_FALSE(std::filesystem::exists(Installed("bin/klova.ini")));
     // Written by the window as it closed: the named file and every other key.
-    const std::string profile = ReadFile(dir.File("config/klova.ini"));
+    const std::string profile = test::ReadFile(dir.File("config/klova.ini"));
     EXPECT_NE(profile.find("SrcFileName=" + input + "\r\n"), std::string::npos) << profile;
     for (const SettingKey& key : SettingKeys())
         EXPECT_NE(profile.find(std::string("\n") + key.name + "="), std::string::npos) << key.name;

@@ -16,25 +16,7 @@
 namespace klova {
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-// Every name in the folder, hidden ones included.
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(SameFile, EverySpellingOfTheInputIsTheInputAndANewNameIsNot)
 {
@@ -67,11 +49,11 @@ TEST(AtomicOutputFile, TheFileAppearsUnderItsNameOnlyWhenCommitted)
     EXPECT_EQ(temporary.rfind(dir.File(".out.avi."), 0), 0u) << temporary;
     EXPECT_EQ(temporary.substr(temporary.size() - 5), ".part");
     WriteFile(temporary, "new");
-    EXPECT_EQ(ReadFile(final), "old");  // untouched while written
+    EXPECT_EQ(test::ReadFile(final), "old");  // untouched while written
     EXPECT_TRUE(file.Commit());
     EXPECT_TRUE(file.Commit());
-    EXPECT_EQ(ReadFile(final), "new");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.avi"});
+    EXPECT_EQ(test::ReadFile(final), "new");
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{"out.avi"});
     struct stat info {};
     ASSERT_EQ(::stat(final.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);  // a replaced file keeps its permissions
@@ -86,14 +68,14 @@ TEST(AtomicOutputFile, AFileNeverCommittedLeavesTheOldOneAndNoTemporaryFile)
         AtomicOutputFile file(final);
         WriteFile(file.writePath(), "half");
     }
-    EXPECT_EQ(ReadFile(final), "old");
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.avi"});
+    EXPECT_EQ(test::ReadFile(final), "old");
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{"out.avi"});
     {
         AtomicOutputFile file(dir.File("new.avi"));
         file.Discard();
         EXPECT_FALSE(file.Commit());  // settled
     }
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.avi"});
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{"out.avi"});
 }
 
 TEST(AtomicOutputFile, TwoWritersOfOneNameEachWriteWholeAndTheLastCommitWins)
@@ -107,7 +89,7 @@ TEST(AtomicOutputFile, TwoWritersOfOneNameEachWriteWholeAndTheLastCommitWins)
     WriteFile(second.writePath(), std::string(2000, 'b'));
     EXPECT_TRUE(second.Commit());
     EXPECT_TRUE(first.Commit());
-    EXPECT_EQ(ReadFile(final), std::string(1000, 'a'));
+    EXPECT_EQ(test::ReadFile(final), std::string(1000, 'a'));
 }
 
 TEST(AtomicOutputFile, ALinkKeepsPointingAtItsTargetAndADeviceIsWrittenInPlace)
@@ -120,7 +102,7 @@ TEST(AtomicOutputFile, ALinkKeepsPointingAtItsTargetAndADeviceIsWrittenInPlace)
     WriteFile(viaLink.writePath(), "new");
     EXPECT_TRUE(viaLink.Commit());
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.avi")));
-    EXPECT_EQ(ReadFile(target), "new");
+    EXPECT_EQ(test::ReadFile(target), "new");
 
     AtomicOutputFile device("/dev/null");
     EXPECT_EQ(device.writePath(), "/dev/null");
@@ -134,7 +116,7 @@ TEST(AtomicOutputFile, NamesThatCannotBeWrittenAreRefusedAtOnce)
     EXPECT_THROW(AtomicOutputFile(dir.File("no/such/folder/out.avi")), std::system_error);
     EXPECT_THROW(AtomicOutputFile(dir.path()), std::system_error);  // a folder
     EXPECT_THROW(AtomicOutputFile(""), std::system_error);
-    EXPECT_EQ(Names(dir.path()), std::vector<std::string>{});
+    EXPECT_EQ(test::FileNames(dir.path()), std::vector<std::string>{});
 }
 
 }  // namespace

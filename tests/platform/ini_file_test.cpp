@@ -11,14 +11,6 @@
 namespace klova {
 namespace {
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 TEST(IniFileBlocks, EncodeLowNibbleFirstAndRejectMalformedText)
 {
     const uint8_t bytes[] = {0x1F, 0x00, 0xFF, 0xA5};
@@ -92,7 +84,7 @@ TEST(IniFileSave, KeepsForeignSectionsCommentsAndKeysAndReplacesInPlace)
     profile.SetString("Fresh", "Z", "3");
     ASSERT_TRUE(profile.Save());
 
-    EXPECT_EQ(ReadFile(path), "; my notes\r\n[Window]\r\nX=10\r\n\r\n[Options]\r\nUnknownKey=keep me\r\nFrameWidth=320\r\n"
+    EXPECT_EQ(test::ReadFile(path), "; my notes\r\n[Window]\r\nX=10\r\n\r\n[Options]\r\nUnknownKey=keep me\r\nFrameWidth=320\r\n"
                               "SrcFileName=in.avi\r\n\r\n[Tail]\r\nY=2\r\n\r\n[Fresh]\r\nZ=3\r\n");
     // Only the profile itself is left in the folder: the temporary file was renamed over it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);

@@ -84,6 +84,12 @@ std::string BuildPath(const std::string& name);
 // Runs the built klova-convert with these arguments, each quoted for the shell.
 CommandResult RunKlovaConvert(const std::vector<std::string>& arguments);
 
+// The whole file as bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// The names in a folder, hidden ones included, sorted.
+std::vector<std::string> FileNames(const std::string& folder);
+
 // Size of a file in bytes, or -1.
 long long FileSize(const std::string& file);
 
