@@ -104,24 +104,31 @@ VideoEncoder::~VideoEncoder()
     worker_.join();
 }
 
+// A frame neither the encoder's thread is reading (the last one posted) nor the
+// encoder keeps a reference to.
 AVFrame* VideoEncoder::WritableFrame()
 {
     for (size_t tried = 0; tried < frames_.size(); ++tried) {
         AVFrame* frame = frames_[nextFrame_].get();
         nextFrame_ = (nextFrame_ + 1) % frames_.size();
-        if (av_frame_is_writable(frame))
+        if (frame != lastPosted_ && av_frame_is_writable(frame))
             return frame;
     }
     AVFrame* frame = frames_[nextFrame_].get();
+    if (frame == lastPosted_) {
+        nextFrame_ = (nextFrame_ + 1) % frames_.size();
+        frame = frames_[nextFrame_].get();
+    }
     nextFrame_ = (nextFrame_ + 1) % frames_.size();
+    // Gives the frame a buffer of its own; the encoder keeps the old one.
     CheckAv(av_frame_make_writable(frame), "making a video frame writable");
     return frame;
 }
 
 void VideoEncoder::Write(const uint8_t* dib, PacketSink& sink)
 {
-    // The previous frame's packets first; the encoder's thread is idle after this.
-    Collect(sink);
+    // The conversion runs while the encoder's thread may still be encoding the
+    // previous frame, which it does not touch; only then is that frame waited for.
     AVFrame* frame = WritableFrame();
     // The DIB is bottom-up: start at its last row (the top of the picture) and walk
     // backwards. An odd height drops the picture's bottom row, the DIB's first.
@@ -134,11 +141,14 @@ void VideoEncoder::Write(const uint8_t* dib, PacketSink& sink)
         sws_scale(scaler_.get(), planes, strides, 0, sourceHeight_, frame->data, frame->linesize);
     }
     frame->pts = frameIndex_++;
+    // The previous frame's packets; the encoder's thread is idle after this.
+    Collect(sink);
     {
         std::lock_guard guard(lock_);
         posted_ = frame;
         busy_ = true;
     }
+    lastPosted_ = frame;
     changed_.notify_all();
 }
 

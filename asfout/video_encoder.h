@@ -65,6 +65,7 @@ private:
     // through a few frames keeps one writable without allocating per frame.
     std::array<FramePtr, 3> frames_;
     size_t nextFrame_ = 0;
+    const AVFrame* lastPosted_ = nullptr;  // the caller's record of the frame last handed over
     int64_t frameIndex_ = 0;
 
     // Hand-off with the encoder's thread. While busy_ the thread owns the codec

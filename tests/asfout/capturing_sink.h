@@ -15,6 +15,7 @@ struct CapturedPacket {
     bool key;
     int streamIndex;
     AVRational timeBase;
+    std::vector<uint8_t> bytes;
 };
 
 class CapturingSink final : public asfout::PacketSink {
@@ -22,7 +23,7 @@ public:
     void Put(AVPacket& packet, AVRational timeBase, int streamIndex) override
     {
         packets.push_back({packet.pts, packet.duration, packet.size, (packet.flags & AV_PKT_FLAG_KEY) != 0,
-                           streamIndex, timeBase});
+                           streamIndex, timeBase, std::vector<uint8_t>(packet.data, packet.data + packet.size)});
         av_packet_unref(&packet);
     }
 

@@ -88,12 +88,14 @@ TEST(VideoEncoder, StampsFramesInTheFrameRateAndSpacesKeyFramesByTheProfile)
 
 // Frames are encoded on the encoder's own thread, but each is read before Write returns:
 // the caller may reuse its buffer at once, and the packets are those of the frames as
-// they were handed in, all of them, in order.
+// they were handed in, all of them, in order. Each frame is converted while the one
+// before is still being encoded, so the same bytes also show that no frame's picture
+// was overwritten while the encoder read it.
 TEST(VideoEncoder, ReadsEachFrameBeforeWriteReturns)
 {
-    constexpr int kWidth = 96;
-    constexpr int kHeight = 64;
-    constexpr int kFrames = 12;
+    constexpr int kWidth = 320;
+    constexpr int kHeight = 240;
+    constexpr int kFrames = 25;
     VideoEncoder reference(kWidth, kHeight, AVRational{25, 1}, AVRational{1, 1}, Profile(), false, 0);
     const CapturingSink expected = EncodePattern(reference, kWidth, kHeight, kFrames);
 
@@ -109,7 +111,7 @@ TEST(VideoEncoder, ReadsEachFrameBeforeWriteReturns)
     ASSERT_EQ(sink.packets.size(), expected.packets.size());
     for (size_t i = 0; i < sink.packets.size(); ++i) {
         EXPECT_EQ(sink.packets[i].pts, static_cast<int64_t>(i));
-        EXPECT_EQ(sink.packets[i].size, expected.packets[i].size) << "packet " << i;
+        EXPECT_EQ(sink.packets[i].bytes, expected.packets[i].bytes) << "packet " << i;
     }
 }
 
