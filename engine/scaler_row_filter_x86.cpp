@@ -61,28 +61,40 @@ void FilterScalerRowSse2(const uint8_t* in, const uint32_t* offsets, const uint3
     FilterScalerRowScalar(in, offsets + x, weights + x, width - x, row + 3 * x);
 }
 
-// Eight pixels at a time: two gathers, one unsigned-by-signed byte multiply-add, and a
-// byte shuffle that packs each pixel pair's six values.
+// Eight pixels at a time. Each pixel's eight bytes from two before its left neighbour
+// (so nothing past the right neighbour is read) go into one half of a 128-bit lane; a
+// byte shuffle pairs the neighbours' channels (and zeroes the rest), one unsigned-by-
+// signed byte multiply-add forms left * a + right * b, and a second shuffle packs each
+// pixel pair's six values. Plain loads rather than gathers: the source rows are often
+// not in the cache yet, and separate loads wait for memory side by side.
 __attribute__((target("avx2"))) void FilterScalerRowAvx2(const uint8_t* in, const uint32_t* offsets,
                                                          const uint32_t* weights, int32_t width, uint16_t* row)
 {
+    const __m256i pairUp = _mm256_setr_epi8(2, 5, 3, 6, 4, 7, -1, -1, 10, 13, 11, 14, 12, 15, -1, -1,  //
+                                            2, 5, 3, 6, 4, 7, -1, -1, 10, 13, 11, 14, 12, 15, -1, -1);
     const __m256i packSix = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1,  //
                                              0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1);
-    const auto* words = reinterpret_cast<const int*>(in);
-    const auto* shiftedWords = reinterpret_cast<const int*>(in + 2);
+    // Pixels whose left neighbour is among the row's first two bytes have nothing to
+    // read before it.
     int32_t x = 0;
+    while (x < width && offsets[x] < 2)
+        ++x;
+    FilterScalerRowScalar(in, offsets, weights, x, row);
+    const auto pixelPair = [&](int32_t first) __attribute__((target("avx2"))) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + offsets[first] - 2));
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(in + offsets[first + 1] - 2)));
+    };
     for (; x + 8 <= width; x += 8) {
-        const __m256i at = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + x));
-        const __m256i left = _mm256_i32gather_epi32(words, at, 1);
-        const __m256i right = _mm256_srli_epi32(_mm256_i32gather_epi32(shiftedWords, at, 1), 8);
+        // Lanes hold pixels [0, 1 | 4, 5] and [2, 3 | 6, 7], as the weights' unpacks leave them.
+        const __m256i pixels0145 = _mm256_inserti128_si256(_mm256_castsi128_si256(pixelPair(x)), pixelPair(x + 4), 1);
+        const __m256i pixels2367 =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(pixelPair(x + 2)), pixelPair(x + 6), 1);
         const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + x));
-        // Lanes hold pixels [0, 1 | 4, 5] and [2, 3 | 6, 7].
-        const __m256i sums0145 =
-            _mm256_shuffle_epi8(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(left, right), _mm256_unpacklo_epi32(w, w)),
-                                packSix);
-        const __m256i sums2367 =
-            _mm256_shuffle_epi8(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(left, right), _mm256_unpackhi_epi32(w, w)),
-                                packSix);
+        const __m256i sums0145 = _mm256_shuffle_epi8(
+            _mm256_maddubs_epi16(_mm256_shuffle_epi8(pixels0145, pairUp), _mm256_unpacklo_epi32(w, w)), packSix);
+        const __m256i sums2367 = _mm256_shuffle_epi8(
+            _mm256_maddubs_epi16(_mm256_shuffle_epi8(pixels2367, pairUp), _mm256_unpackhi_epi32(w, w)), packSix);
         uint16_t* out = row + 3 * x;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(sums0145));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 6), _mm256_castsi256_si128(sums2367));
