@@ -4,7 +4,7 @@
 # times (default 5); printed are the medians of wall time, CPU time (user + system)
 # and peak memory (maximum resident set) of each, their ratios (klova / ffmpeg), and
 # the output sizes, so the work can be seen to be comparable. Then: the extra cost of
-# scene detection, the time from process start to the first frame the reader hands
+# scene detection (3 x RUNS runs each way), the time from process start to the first frame the reader hands
 # over, and the per-frame figures of the engine's own building blocks.
 #
 # Usage: bench/convert_bench.sh [build folder] [runs]   (defaults: build 5)
@@ -110,11 +110,13 @@ for line in open(os.path.join(work, "cases")):
     print("%-46s %-7s %8.2f %8.2f %9.2f %9.2f   target: %s, peak memory <= 1.3"
           % ("", "ratio", ratio(o[0], t[0]), ratio(o[1], t[1]), ratio(o[2], t[2]), ratio(o[3], t[3]), target))
 
-# Scene detection: the same conversion with detection off and on, alternately.
+# Scene detection: the same conversion with detection off and on, alternately. Its
+# cost is a few percent, less than the spread between runs on a shared machine, so
+# this comparison takes three times as many runs.
 label, settings, extra = [part.strip() for part in scene.split("|")]
 output = [w.split("=", 1)[1] for w in settings.split() if w.startswith("DstFileName=")][0]
 off, on = [], []
-for _ in range(runs):
+for _ in range(3 * runs):
     off.append(run(klova_args(settings), output))
     on.append(run(klova_args(settings + " " + extra), output))
 off, on = medians(off), medians(on)
