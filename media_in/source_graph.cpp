@@ -5,8 +5,10 @@
 
 #include <gst/base/gstbasetransform.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 GST_DEBUG_CATEGORY_STATIC(source_graph_debug);
 #define GST_CAT_DEFAULT source_graph_debug
@@ -35,20 +37,6 @@ constexpr std::chrono::milliseconds kStopPollPeriod{100};
 // decodebin's autoplug-select answers (GstAutoplugSelectResult).
 constexpr int kAutoplugTry = 0;
 constexpr int kAutoplugExpose = 1;
-
-enum class CapsKind { Video, Audio, Other };
-
-CapsKind KindOfCaps(const GstCaps* caps)
-{
-    if (!caps || gst_caps_get_size(caps) == 0)
-        return CapsKind::Other;
-    const char* name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
-    if (g_str_has_prefix(name, "video/") || g_str_has_prefix(name, "image/"))
-        return CapsKind::Video;
-    if (g_str_has_prefix(name, "audio/"))
-        return CapsKind::Audio;
-    return CapsKind::Other;
-}
 
 bool IsRawOf(const GstCaps* caps, SourceGraph::Kind kind)
 {
@@ -151,8 +139,7 @@ HRESULT SourceGraph::Build(const std::string& fileName)
     g_signal_connect(decodebin_.get(), "pad-added", G_CALLBACK(&SourceGraph::PadAddedThunk), this);
     g_signal_connect(decodebin_.get(), "no-more-pads", G_CALLBACK(&SourceGraph::NoMorePadsThunk), this);
     g_signal_connect(decodebin_.get(), "autoplug-select", G_CALLBACK(&SourceGraph::AutoplugSelectThunk), this);
-    if (kind_ == Kind::Video)
-        g_signal_connect(pipeline_.get(), "deep-element-added", G_CALLBACK(&SourceGraph::ElementAddedThunk), this);
+    g_signal_connect(pipeline_.get(), "deep-element-added", G_CALLBACK(&SourceGraph::ElementAddedThunk), this);
 
     GstBin* bin = GST_BIN(pipeline_.get());
     gst_bin_add_many(bin, source.get(), decodebin_.get(), convert.get(), resize.get(), filter.get(), sink_.get(),
@@ -254,7 +241,7 @@ void SourceGraph::OnPadAdded(GstPad* pad)
     bool render = false;
     {
         std::lock_guard lock(mutex_);
-        if (KindOfCaps(caps.get()) == (kind_ == Kind::Video ? CapsKind::Video : CapsKind::Audio))
+        if (KindOfCaps(caps.get()) == ServedKind())
             sawKind_ = true;
         if (IsRawOf(caps.get(), kind_)) {
             render = !linked_;
@@ -290,12 +277,29 @@ void SourceGraph::LinkToFakeSink(GstPad* pad)
         GST_WARNING("cannot link an unused stream to a fakesink");
 }
 
+StreamKind SourceGraph::ServedKind() const
+{
+    return kind_ == Kind::Video ? StreamKind::Video : StreamKind::Audio;
+}
+
 void SourceGraph::OnElementAdded(GstElement* element)
 {
     GstElementFactory* factory = gst_element_get_factory(element);
     const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
-    if (!klass || !std::strstr(klass, "Decoder") || !std::strstr(klass, "Video"))
+    if (!klass)
         return;
+    // Adaptive demuxers hand out fragments of whole files, which may hold both kinds.
+    if (std::strstr(klass, "Demux") && !std::strstr(klass, "Adaptive")) {
+        g_signal_connect(element, "pad-added", G_CALLBACK(&SourceGraph::DemuxerPadAddedThunk),
+                         GINT_TO_POINTER(static_cast<int>(ServedKind())));
+        return;
+    }
+    if (kind_ == Kind::Video && std::strstr(klass, "Decoder") && std::strstr(klass, "Video"))
+        OnVideoDecoderAdded(element);
+}
+
+void SourceGraph::OnVideoDecoderAdded(GstElement* element)
+{
     bool largeFrames = false;
     {
         std::lock_guard lock(mutex_);
@@ -308,6 +312,50 @@ void SourceGraph::OnElementAdded(GstElement* element)
     GstPtr<GstPad> input = adopt(gst_element_get_static_pad(element, "sink"));
     if (input)
         gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_BUFFER, &SourceGraph::DropLoneDecodingTime, nullptr, nullptr);
+}
+
+namespace {
+
+// A demuxed stream's state for SourceGraph::SkipOtherKind: what the reader serves, and
+// whether the stream's caps make it one to drop.
+struct DemuxedStream {
+    StreamKind served;
+    std::atomic<bool> skip{false};
+};
+
+}  // namespace
+
+// The other kind's packets would only travel through decodebin's queue, waking its
+// thread for each one, to a fakesink: they are dropped as the demuxer hands them out.
+// Events still pass, so the stream is exposed, and ends, as before.
+void SourceGraph::OnDemuxerPadAdded(GstPad* pad, StreamKind served)
+{
+    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC)
+        return;
+    auto stream = std::make_unique<DemuxedStream>();
+    stream->served = served;
+    const GstPtr<GstCaps> caps = adopt(gst_pad_get_current_caps(pad));
+    stream->skip = IsElementaryStreamOfOtherKind(served, caps.get());
+    gst_pad_add_probe(pad,
+                      static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_BUFFER_LIST |
+                                                   GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
+                      &SourceGraph::SkipOtherKind, stream.release(),
+                      [](gpointer data) { delete static_cast<DemuxedStream*>(data); });
+}
+
+GstPadProbeReturn SourceGraph::SkipOtherKind(GstPad*, GstPadProbeInfo* info, gpointer data)
+{
+    auto* stream = static_cast<DemuxedStream*>(data);
+    if (GST_PAD_PROBE_INFO_TYPE(info) & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (GST_EVENT_TYPE(event) == GST_EVENT_CAPS) {
+            GstCaps* caps = nullptr;
+            gst_event_parse_caps(event, &caps);
+            stream->skip = IsElementaryStreamOfOtherKind(stream->served, caps);
+        }
+        return GST_PAD_PROBE_OK;
+    }
+    return stream->skip ? GST_PAD_PROBE_DROP : GST_PAD_PROBE_OK;
 }
 
 // Some AVI writers store a pixel aspect of -1/1, which the converters refuse; such a
@@ -364,11 +412,10 @@ int SourceGraph::OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory)
     const char* klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
     if (!klass || std::strstr(klass, "Demux"))
         return kAutoplugTry;
-    const CapsKind kind = KindOfCaps(caps);
-    const CapsKind wanted = kind_ == Kind::Video ? CapsKind::Video : CapsKind::Audio;
-    if (kind != wanted && kind != CapsKind::Other)
+    const StreamKind kind = KindOfCaps(caps);
+    if (kind != ServedKind() && kind != StreamKind::Other)
         return kAutoplugExpose;  // the other kind is neither parsed nor decoded
-    if (kind_ == Kind::Video && kind == CapsKind::Video && std::strstr(klass, "Decoder")) {
+    if (kind_ == Kind::Video && kind == StreamKind::Video && std::strstr(klass, "Decoder")) {
         // A decoder fed without a frame rate makes one up; the sink must not believe it.
         int num = 0;
         int den = 0;
@@ -443,7 +490,14 @@ int SourceGraph::AutoplugSelectThunk(GstElement*, GstPad*, GstCaps* caps, GstEle
 
 void SourceGraph::ElementAddedThunk(GstBin*, GstBin*, GstElement* element, gpointer self)
 {
-    GuardCallback(nullptr, "watching a decoder", [&] { static_cast<SourceGraph*>(self)->OnElementAdded(element); });
+    GuardCallback(nullptr, "watching a decoder or demuxer",
+                  [&] { static_cast<SourceGraph*>(self)->OnElementAdded(element); });
+}
+
+void SourceGraph::DemuxerPadAddedThunk(GstElement*, GstPad* pad, gpointer served)
+{
+    GuardCallback(nullptr, "watching a demuxed stream",
+                  [&] { OnDemuxerPadAdded(pad, static_cast<StreamKind>(GPOINTER_TO_INT(served))); });
 }
 
 GstBusSyncReply SourceGraph::BusThunk(GstBus*, GstMessage* message, gpointer self)

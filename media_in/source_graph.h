@@ -1,6 +1,7 @@
 // The decoding pipeline of one input reader: the file, decodebin, a converter to the
-// sink's format and the "mediareader" sink. Streams of the other kind are not decoded;
-// they and any further stream of the reader's kind end in fakesinks. Video is turned
+// sink's format and the "mediareader" sink. Streams of the other kind are not decoded:
+// their packets are dropped as the demuxer hands them out, and they, like any further
+// stream of the reader's kind, end in fakesinks. Video is turned
 // upright as its orientation tag says, so everything after the reader sees the picture
 // as it is meant to be shown:
 //   filesrc ! decodebin ! queue ! videoconvert ! videoflip video-direction=auto
@@ -8,6 +9,7 @@
 #pragma once
 
 #include "media_in/media_reader_control.h"
+#include "media_in/stream_caps.h"
 #include "platform/gst_ptr.h"
 #include "platform/media_types.h"
 
@@ -60,13 +62,17 @@ private:
     int OnAutoplugSelect(GstCaps* caps, GstElementFactory* factory);
     GstBusSyncReply OnBusMessage(GstMessage* message);
 
+    StreamKind ServedKind() const;
     void OnElementAdded(GstElement* element);
+    void OnVideoDecoderAdded(GstElement* element);
+    static void OnDemuxerPadAdded(GstPad* pad, StreamKind served);
     void LinkToFakeSink(GstPad* pad);
     void Fail();
 
     // Pad probes, called on streaming threads.
     static GstPadProbeReturn RepairPixelAspect(GstPad* pad, GstPadProbeInfo* info, gpointer);
     static GstPadProbeReturn DropLoneDecodingTime(GstPad* pad, GstPadProbeInfo* info, gpointer);
+    static GstPadProbeReturn SkipOtherKind(GstPad* pad, GstPadProbeInfo* info, gpointer stream);
 
     static void PadAddedThunk(GstElement* element, GstPad* pad, gpointer self);
     static void NoMorePadsThunk(GstElement* element, gpointer self);
@@ -74,6 +80,7 @@ private:
                                    gpointer self);
     static GstBusSyncReply BusThunk(GstBus* bus, GstMessage* message, gpointer self);
     static void ElementAddedThunk(GstBin* bin, GstBin* subBin, GstElement* element, gpointer self);
+    static void DemuxerPadAddedThunk(GstElement* demuxer, GstPad* pad, gpointer served);
 
     const Kind kind_;
     IMediaReaderControl& control_;

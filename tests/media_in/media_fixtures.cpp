@@ -39,6 +39,12 @@ private:
         else if (name == "ntsc.mpg")
             Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
                    " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -c:v mpeg1video -c:a mp2 -f mpeg " + out);
+        else if (name == "pal_8s.mpg")
+            Ffmpeg("-f lavfi -i testsrc=size=176x144:rate=25:duration=8 -f lavfi -i sine=sample_rate=48000:duration=8 "
+                   "-c:v mpeg2video -c:a mp2 -f vob " + out);
+        else if (name == "h264_aac_8s.mp4")
+            Ffmpeg("-f lavfi -i testsrc=size=176x144:rate=25:duration=8 -f lavfi -i sine=sample_rate=48000:duration=8 "
+                   "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac " + out);
         else if (name == "vcd.dat")
             Ffmpeg("-f lavfi -i testsrc=size=352x240:rate=30000/1001" + twoSeconds +
                    " -f lavfi -i sine=sample_rate=44100" + twoSeconds + " -target ntsc-vcd -f vcd " + out);

@@ -14,7 +14,8 @@ namespace klova::test {
 // "rotated_90.mp4" (320 x 180, red top-left quarter on grey, tagged as turned by 90
 // degrees), "anamorphic_16x9.mpg" (720 x 576 with 64:45 pixels), "bgr24_ffmpeg.avi"
 // (uncompressed BGR as ffmpeg writes it), "surround_51.wav" (6 channels, 5.1 layout),
-// "h264_2048x1152.mp4" (3 frames larger than 1080p),
+// "h264_2048x1152.mp4" (3 frames larger than 1080p), "pal_8s.mpg" and "h264_aac_8s.mp4"
+// (8 s of 176 x 144 at 25 fps with 48 kHz sound, MPEG-2 + MP2 and H.264 + AAC),
 // and the broken inputs "empty.avi", "garbage.avi", "notes.txt".
 const std::string& Fixture(const std::string& name);
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -90,6 +92,8 @@ public:
         return threadType;
     }
 
+    GstElement* pipeline() { return GST_ELEMENT(GST_OBJECT_PARENT(sink_.get())); }
+
 private:
     GstPtr<GstElement> sink_;
     IMediaReaderControl* control_ = nullptr;
@@ -130,6 +134,83 @@ TEST(SourceGraph, StreamingFailureAfterTheFirstSampleEndsTheStream)
     GST_ELEMENT_ERROR(graph.sink(), STREAM, DECODE, ("test failure"), ("posted by the test"));
     EXPECT_FALSE(graph.Read());
     EXPECT_FALSE(graph.Read());
+}
+
+// Counts, by the kind of each stream, the packets that pass from the demuxer into the
+// next element (decodebin's queue) from the moment it is made.
+class DemuxedPacketCounter {
+public:
+    explicit DemuxedPacketCounter(GstElement* pipeline)
+    {
+        GstPtr<GstIterator> elements = adopt(gst_bin_iterate_recurse(GST_BIN(pipeline)));
+        GValue item = G_VALUE_INIT;
+        while (gst_iterator_next(elements.get(), &item) == GST_ITERATOR_OK) {
+            auto* element = GST_ELEMENT(g_value_get_object(&item));
+            GstElementFactory* factory = gst_element_get_factory(element);
+            const char* klass = factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : "";
+            if (std::strstr(klass, "Demux"))
+                WatchSourcePads(element);
+            g_value_reset(&item);
+        }
+        g_value_unset(&item);
+    }
+
+    ~DemuxedPacketCounter()
+    {
+        for (const Watch& watch : watches_)
+            gst_pad_remove_probe(watch.pad.get(), watch.probe);
+    }
+
+    int Count(StreamKind kind) const { return counts_[static_cast<size_t>(kind)]; }
+
+private:
+    struct Watch {
+        GstPtr<GstPad> pad;
+        gulong probe;
+    };
+
+    void WatchSourcePads(GstElement* demuxer)
+    {
+        for (GList* item = GST_ELEMENT_PADS(demuxer); item; item = item->next) {
+            auto* pad = GST_PAD(item->data);
+            GstPtr<GstPad> peer = adopt(gst_pad_get_peer(pad));
+            if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC || !peer)
+                continue;
+            GstPtr<GstCaps> caps = adopt(gst_pad_get_current_caps(pad));
+            std::atomic<int>* count = &counts_[static_cast<size_t>(KindOfCaps(caps.get()))];
+            const gulong probe = gst_pad_add_probe(
+                peer.get(), GST_PAD_PROBE_TYPE_BUFFER,
+                [](GstPad*, GstPadProbeInfo*, gpointer data) {
+                    ++*static_cast<std::atomic<int>*>(data);
+                    return GST_PAD_PROBE_OK;
+                },
+                count, nullptr);
+            watches_.push_back({std::move(peer), probe});
+        }
+    }
+
+    std::array<std::atomic<int>, 3> counts_{};
+    std::vector<Watch> watches_;
+};
+
+// The other kind's packets never reach decodebin's queue: the demuxer's probe drops
+// them, so neither the queue's thread nor a fakesink handles each one.
+TEST(SourceGraph, DropsTheOtherKindsPacketsAsTheDemuxerHandsThemOut)
+{
+    for (const char* name : {"pal_8s.mpg", "h264_aac_8s.mp4"}) {
+        for (const SourceGraph::Kind kind : {SourceGraph::Kind::Video, SourceGraph::Kind::Audio}) {
+            const bool video = kind == SourceGraph::Kind::Video;
+            GraphUnderTest graph(kind, test::Fixture(name));
+            const DemuxedPacketCounter counter(graph.pipeline());
+            int samples = 0;
+            while (graph.Read())
+                ++samples;
+            SCOPED_TRACE(std::string(name) + (video ? ", video reader" : ", audio reader"));
+            EXPECT_GT(samples, video ? 150 : 0) << "the whole stream is read";
+            EXPECT_GT(counter.Count(video ? StreamKind::Video : StreamKind::Audio), 0);
+            EXPECT_EQ(counter.Count(video ? StreamKind::Audio : StreamKind::Video), 0);
+        }
+    }
 }
 
 // Frame threads keep pictures of their own, which at 4K sizes cost more memory than the
