@@ -38,6 +38,13 @@ constexpr std::chrono::milliseconds kStopPollPeriod{100};
 constexpr int kAutoplugTry = 0;
 constexpr int kAutoplugExpose = 1;
 
+// A demuxed stream's state for SourceGraph::SkipOtherKind: what the reader serves, and
+// whether the stream's caps make it one to drop.
+struct DemuxedStream {
+    StreamKind served;
+    std::atomic<bool> skip{false};
+};
+
 bool IsRawOf(const GstCaps* caps, SourceGraph::Kind kind)
 {
     if (!caps || gst_caps_get_size(caps) == 0)
@@ -313,17 +320,6 @@ void SourceGraph::OnVideoDecoderAdded(GstElement* element)
     if (input)
         gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_BUFFER, &SourceGraph::DropLoneDecodingTime, nullptr, nullptr);
 }
-
-namespace {
-
-// A demuxed stream's state for SourceGraph::SkipOtherKind: what the reader serves, and
-// whether the stream's caps make it one to drop.
-struct DemuxedStream {
-    StreamKind served;
-    std::atomic<bool> skip{false};
-};
-
-}  // namespace
 
 // The other kind's packets would only travel through decodebin's queue, waking its
 // thread for each one, to a fakesink: they are dropped as the demuxer hands them out.
