@@ -241,6 +241,30 @@ void BM_BgrToI420(benchmark::State& state)
 }
 BENCHMARK(BM_BgrToI420)->Apply(SimdLevels);
 
+// The same with frames that are not in the cache, as in a conversion, where another
+// thread wrote the frame a frame or two earlier: 24 frames (66 MB) in turn.
+void BM_BgrToI420ColdFrames(benchmark::State& state)
+{
+    constexpr size_t kFrames = 24;
+    std::vector<std::vector<uint8_t>> frames;
+    for (size_t i = 0; i < kFrames; ++i)
+        frames.push_back(RandomFrame(1280, 720));
+    GstVideoInfo info;
+    gst_video_info_set_format(&info, GST_VIDEO_FORMAT_I420, 1280, 720);
+    BgrToI420Converter converter(static_cast<SimdLevel>(state.range(0)));
+    converter.Configure(info);
+    std::vector<uint8_t> out(info.size);
+    size_t next = 0;
+    for (auto _ : state) {
+        converter.Convert(frames[next].data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+        next = (next + 1) % kFrames;
+    }
+    SetFrameCounters(state);
+    SetLevelLabel(state);
+}
+BENCHMARK(BM_BgrToI420ColdFrames)->Apply(SimdLevels);
+
 // GStreamer's own conversion of a top-down frame, on one thread (videoconvert's work
 // before the writer converted in its copy).
 void BM_BgrToI420GStreamer(benchmark::State& state)
