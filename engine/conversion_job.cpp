@@ -121,6 +121,12 @@ void ConversionJob::SetUpVideoOutput()
     }
     if (scaler_->NeedsScaling())
         frameBuffer_.assign(scaler_->OutputImageSize(), 0);
+    // Only the scaler and the scene detector read a source frame. Without detection the
+    // reader converts just the rows the scaler reads: a third of them for 720 rows to
+    // 240, a ninth for 2160 to 240.
+    session_->SetVideoRowsRead(scaler_->NeedsScaling() && settings_.SceneDetection == kSplitNone
+                                   ? scaler_->SourceRowsRead()
+                                   : std::vector<uint8_t>{});
     session_->SetVideoOutput(settings_.VideoFormat, outputWidth_, outputHeight_, settings_.VideoCodec, pixelAspect);
 }
 

@@ -163,6 +163,12 @@ uint8_t* ConversionSession::ReadVideoFrame(MediaTime* sourceTime)
     return data;
 }
 
+void ConversionSession::SetVideoRowsRead(std::vector<uint8_t> dibRows)
+{
+    if (videoReader_)
+        videoReader_->SetRowsRead(std::move(dibRows));
+}
+
 const uint8_t* ConversionSession::ReadAudioChunk(uint32_t* length)
 {
     *length = 0;

@@ -71,6 +71,9 @@ public:
     // writable until then) with its duration added to sourceTime; null at the end of
     // the video.
     uint8_t* ReadVideoFrame(MediaTime* sourceTime);
+    // The rows of each source frame the caller reads (one flag per DIB row, in buffer
+    // order; empty: all). Frames read later may hold stale bytes in the other rows.
+    void SetVideoRowsRead(std::vector<uint8_t> dibRows);
 
     // The source audio of the next output frame: *length bytes (whole blocks, as the
     // schedule hands them out; possibly none), the last chunk padded with silence. The

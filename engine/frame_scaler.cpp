@@ -137,6 +137,21 @@ FrameScaler::FrameScaler(int32_t sourceWidth, int32_t sourceHeight, int32_t outp
         row.resize(3 * static_cast<size_t>(outputWidth) + kScalerRowSlack);
 }
 
+std::vector<uint8_t> FrameScaler::SourceRowsRead() const
+{
+    std::vector<uint8_t> rows(static_cast<size_t>(sourceHeight_), needsScaling_ ? 0 : 1);
+    if (!needsScaling_)
+        return rows;
+    for (size_t y = 0; y < sourceRow_.size(); ++y) {
+        const auto upper = static_cast<size_t>(sourceRow_[y]);
+        rows[upper] = 1;
+        // With a fraction of 0 the lower row has no weight and Scale does not read it.
+        if (rowFraction_[y] != 0)
+            rows[upper + 1] = 1;
+    }
+    return rows;
+}
+
 size_t FrameScaler::OutputImageSize() const
 {
     return outputStride_ * static_cast<size_t>(outputHeight_);

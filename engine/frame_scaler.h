@@ -78,6 +78,10 @@ public:
         return NeedsScaling() ? (Scale(source, frameBuffer), frameBuffer) : source;
     }
 
+    // Which source rows (in buffer order) Scale reads: one flag per row, 1 for a row it
+    // reads. Every row when the sizes are equal (the frame is handed on whole).
+    std::vector<uint8_t> SourceRowsRead() const;
+
     // Scales source (DibStride(sourceWidth) x sourceHeight bytes) into destination.
     // Only the pixel bytes of each destination row are written. Must not be called
     // when NeedsScaling() is false.

@@ -182,6 +182,11 @@ void InputReader::SetNominalFrameRate(double framesPerSecond)
     control_->SetNominalFrameRate(framesPerSecond);
 }
 
+void InputReader::SetRowsRead(std::vector<uint8_t> dibRows)
+{
+    control_->SetRowsRead(std::move(dibRows));
+}
+
 void InputReader::GetProperty(int32_t index, void* value) const
 {
     if (!value)

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace klova {
 
@@ -74,6 +75,11 @@ public:
     // from now on keep to this rate's grid (each lasts a whole number of
     // FrameDuration(framesPerSecond) units), so time-stamp jitter cannot reach the caller.
     void SetNominalFrameRate(double framesPerSecond);
+
+    // The rows of each video frame the caller reads (one flag per DIB row, in buffer
+    // order; empty: all): later 4:2:0 frames are converted on those rows only, and the
+    // others hold stale bytes.
+    void SetRowsRead(std::vector<uint8_t> dibRows);
 
     // Writes 8 bytes (int64 or double, see ReaderProperty); any other index writes nothing.
     void GetProperty(int32_t index, void* value) const;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 namespace klova {
 
@@ -75,6 +76,12 @@ public:
     // A frame rate found out by measuring, for a stream whose caps carried none: the
     // frames the sink times from now on keep to its grid. Called on the engine thread.
     virtual HRESULT SetNominalFrameRate(double framesPerSecond) = 0;
+
+    // The rows of each video frame the reader's caller reads (one flag per row of the
+    // DIB, in buffer order; empty: all). 4:2:0 frames converted from the next one on
+    // get only these rows; the others keep whatever they held. Frames that arrive as
+    // BGR are copied whole.
+    virtual HRESULT SetRowsRead(std::vector<uint8_t> dibRows) = 0;
 
     // Start of the first segment the sink received, in nanoseconds of the upstream
     // time line: where the stream's running time 0 lies. S_FALSE before any segment.

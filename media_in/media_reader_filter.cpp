@@ -290,6 +290,16 @@ HRESULT MediaReaderFilter::SetFrameRateTrusted(bool trusted)
     return S_OK;
 }
 
+HRESULT MediaReaderFilter::SetRowsRead(std::vector<uint8_t> dibRows)
+{
+    std::shared_ptr<const std::vector<uint8_t>> rows;
+    if (!dibRows.empty())
+        rows = std::make_shared<const std::vector<uint8_t>>(std::move(dibRows));
+    std::lock_guard lock(mutex_);
+    rowsRead_ = std::move(rows);
+    return S_OK;
+}
+
 HRESULT MediaReaderFilter::SetNominalFrameRate(double framesPerSecond)
 {
     if (!(framesPerSecond > 0.0))
@@ -480,9 +490,14 @@ GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32
     const GstFlowReturn flow = WaitForFreeBuffer(&target);
     if (flow != GST_FLOW_OK)
         return flow;
+    std::shared_ptr<const std::vector<uint8_t>> rows;
+    {
+        std::lock_guard lock(mutex_);
+        rows = rowsRead_;
+    }
     // Outside the lock: the reader holds the other buffer, and nothing reads this one
     // until it is published.
-    yuvConverter_.Convert(frame, target);
+    yuvConverter_.Convert(frame, target, rows.get());
     {
         std::lock_guard lock(mutex_);
         converting_ = false;
@@ -631,7 +646,12 @@ GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoI
             return ConvertAhead(frame, imageSize, times);
         const GstFlowReturn flow = WaitForRequest();
         if (flow == GST_FLOW_OK) {
-            yuvConverter_.Convert(frame, buffer_);
+            std::shared_ptr<const std::vector<uint8_t>> rows;
+            {
+                std::lock_guard lock(mutex_);
+                rows = rowsRead_;
+            }
+            yuvConverter_.Convert(frame, buffer_, rows.get());
             Publish(imageSize, times.start, times.stop);
             NoteFirstFrame(frame);
         }

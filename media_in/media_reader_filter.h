@@ -15,6 +15,7 @@
 #include <gst/video/video.h>
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -67,6 +68,7 @@ public:
     HRESULT SetStopRequest(const std::atomic<bool>* stopRequested) override;
     HRESULT SetFrameRateTrusted(bool trusted) override;
     HRESULT SetNominalFrameRate(double framesPerSecond) override;
+    HRESULT SetRowsRead(std::vector<uint8_t> dibRows) override;
     HRESULT GetStreamOrigin(uint64_t* originNs) override;
     HRESULT SetTimeOrigin(uint64_t positionNs) override;
 
@@ -148,6 +150,9 @@ private:
     // A measured rate waiting to be handed to the frame timer on the streaming thread;
     // 0 when there is none.
     double pendingNominalRate_ = 0.0;
+    // The DIB rows a 4:2:0 conversion writes; null for all. Shared with a conversion
+    // under way, which took its own reference under the lock.
+    std::shared_ptr<const std::vector<uint8_t>> rowsRead_;
     bool originKnown_ = false;
     uint64_t originNs_ = 0;
     std::optional<uint64_t> pendingTimeOrigin_;  // taken over at the next flush

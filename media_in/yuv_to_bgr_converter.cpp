@@ -56,7 +56,7 @@ void YuvToBgrConverter::Configure(const GstVideoInfo& info)
     blueTerm_.assign(chromaColumns, 0);
 }
 
-void YuvToBgrConverter::Convert(const GstVideoFrame& frame, uint8_t* dib)
+void YuvToBgrConverter::Convert(const GstVideoFrame& frame, uint8_t* dib, const std::vector<uint8_t>* dibRows)
 {
     const GstVideoFormat format = GST_VIDEO_FRAME_FORMAT(&frame);
     const auto* luma = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
@@ -81,11 +81,18 @@ void YuvToBgrConverter::Convert(const GstVideoFrame& frame, uint8_t* dib)
     const int32_t rowBytes = 3 * width_;
     const int32_t chromaColumns = (width_ + 1) / 2;
     const ChromaTerms terms{redTerm_.data(), greenTerm_.data(), blueTerm_.data()};
+    const bool allRows = !dibRows || dibRows->size() != static_cast<size_t>(height_);
+    int32_t preparedChromaRow = -1;
     for (int32_t y = 0; y < height_; ++y) {
-        if (y % 2 == 0)
+        const int32_t dibRow = height_ - 1 - y;
+        if (!allRows && !(*dibRows)[static_cast<size_t>(dibRow)])
+            continue;
+        if (y / 2 != preparedChromaRow) {
+            preparedChromaRow = y / 2;
             rows_->prepareChroma(uPlane + (y / 2) * chromaStride, vPlane + (y / 2) * chromaStride, step,
                                  chromaColumns, coefficients_, terms);
-        uint8_t* out = dib + static_cast<ptrdiff_t>(height_ - 1 - y) * dibStride;
+        }
+        uint8_t* out = dib + static_cast<ptrdiff_t>(dibRow) * dibStride;
         rows_->convertRow(luma + y * lumaStride, terms, coefficients_, width_, out);
         std::memset(out + rowBytes, 0, static_cast<size_t>(dibStride - rowBytes));
     }

@@ -29,9 +29,11 @@ public:
     // Whether Configure was last called with this size and colorimetry.
     bool ConfiguredFor(const GstVideoInfo& info) const;
 
-    // Writes the whole DIB: DibStride(width) x height bytes, the last row of the frame
-    // first, row padding zeroed. frame must be of the configured format and size.
-    void Convert(const GstVideoFrame& frame, uint8_t* dib);
+    // Writes the DIB: DibStride(width) x height bytes, the last row of the frame first,
+    // row padding zeroed. frame must be of the configured format and size. dibRows,
+    // when given (one flag per DIB row, in buffer order), limits the writing to the rows
+    // flagged; the others keep whatever they held.
+    void Convert(const GstVideoFrame& frame, uint8_t* dib, const std::vector<uint8_t>* dibRows = nullptr);
 
 private:
     const SimdLevel level_;

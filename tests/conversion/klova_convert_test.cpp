@@ -18,6 +18,7 @@
 #include <fstream>
 #include <numeric>
 #include <set>
+#include <utility>
 
 namespace klova {
 namespace {
@@ -139,6 +140,37 @@ TEST_F(KlovaConvert, ScalesToACustomSizeWithAndWithoutTheAspect)
     std::vector<int> expected(10);
     std::iota(expected.begin(), expected.end(), 0);
     EXPECT_EQ(test::ReadFrameIndexes(free), expected);
+}
+
+// Without scene detection the reader converts only the source rows the scaler reads
+// (a third of them from 720 to 240); splitting into scenes reads whole frames. Both
+// write the same pictures, for whole and for uneven ratios.
+TEST_F(KlovaConvert, ScalingWritesTheSamePicturesWhenOnlyTheRowsItReadsAreConverted)
+{
+    const std::string input = dir_.File("moving.mp4");
+    test::Ffmpeg("-f lavfi -i testsrc=size=1280x720:rate=25:duration=1 -c:v libx264 -preset ultrafast "
+                 "-pix_fmt yuv420p " + test::ShellQuote(input));
+    const auto frameHashes = [](const std::string& file) {
+        return test::RunCommand("ffmpeg -nostdin -v error -i " + test::ShellQuote(file) + " -map 0:v -f framemd5 -");
+    };
+    for (const auto& [width, height] : {std::pair{"320", "240"}, std::pair{"352", "197"}}) {
+        SCOPED_TRACE(std::string(width) + "x" + height);
+        const std::vector<std::string> scaled = {"SrcFileName=" + input, "KeepSettings=0", "KeepFrameSize=0",
+                                                 "KeepAspect=0", std::string("FrameWidth=") + width,
+                                                 std::string("FrameHeight=") + height, "VideoCodec=<Uncompressed>"};
+        std::vector<std::string> rowsRead = scaled;
+        rowsRead.push_back("DstFileName=" + dir_.File("rows.avi"));
+        std::vector<std::string> wholeFrames = scaled;
+        wholeFrames.push_back("DstFileName=" + dir_.File("whole.avi"));
+        wholeFrames.push_back("SceneDetection=1");
+        ASSERT_EQ(test::RunKlovaConvert(rowsRead).exitStatus, 0);
+        ASSERT_EQ(test::RunKlovaConvert(wholeFrames).exitStatus, 0);
+        ASSERT_EQ(test::FileSize(dir_.File("whole00001.avi")), -1) << "the test picture has one scene";
+        const test::CommandResult expected = frameHashes(dir_.File("whole00000.avi"));
+        ASSERT_EQ(expected.exitStatus, 0) << expected.err;
+        EXPECT_NE(expected.out.find(", "), std::string::npos) << "frames were hashed";
+        EXPECT_EQ(frameHashes(dir_.File("rows.avi")).out, expected.out);
+    }
 }
 
 TEST_F(KlovaConvert, BadInputsFailWithTheInputMessage)

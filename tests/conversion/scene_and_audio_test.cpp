@@ -92,6 +92,26 @@ TEST_F(KlovaConvertScenes, SplittingWritesOneNumberedClipPerScene)
     EXPECT_EQ(test::FileSize(project), -1);  // only project mode writes the project
 }
 
+// Scaled down by two, the output needs only every other source row; the detector still
+// sees whole frames and finds the same three scenes.
+TEST_F(KlovaConvertScenes, SplittingAScaledConversionFindsTheSameScenes)
+{
+    const test::CommandResult result = test::RunKlovaConvert(
+        {"SrcFileName=" + input_, "DstFileName=" + dir_.File("small.avi"), "SceneDetection=1", "KeepSettings=0",
+         "KeepFrameSize=0", "KeepAspect=0", "FrameWidth=80", "FrameHeight=60", "VideoCodec=<Uncompressed>"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    const int expected[] = {97, 83, 70};
+    for (int clip = 0; clip < 3; ++clip) {
+        char name[32];
+        std::snprintf(name, sizeof name, "small%05d.avi", clip);
+        const test::ProbeFields video = test::ProbeStream(dir_.File(name), "video", true);
+        ASSERT_FALSE(video.empty()) << name;
+        EXPECT_EQ(video.at("width") + "x" + video.at("height"), "80x60") << name;
+        EXPECT_EQ(std::stoi(video.at("nb_read_frames")), expected[clip]) << name;
+    }
+    EXPECT_EQ(test::FileSize(dir_.File("small00003.avi")), -1);
+}
+
 TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
 {
     const std::string project = dir_.File("scenes.msq");

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -196,6 +197,51 @@ TEST_P(FrameScalerLevel, MatchesTheReferenceReadingOnlyTheSource)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, FrameScalerLevel, ::testing::ValuesIn(SupportedSimdLevels()), test::PrintedName());
+
+// The rows SourceRowsRead leaves out may hold anything: scaling a frame whose other
+// rows are garbage gives the same bytes. Downscales by whole factors skip most rows.
+TEST(FrameScaler, ReadsOnlyTheSourceRowsItNames)
+{
+    std::vector<SizePair> pairs = {{1280, 720, 320, 240}, {3840, 2160, 320, 240}, {720, 576, 352, 288},
+                                   {720, 576, 320, 240},  {320, 240, 640, 480},   {2, 2, 1, 1},
+                                   {5, 3, 1, 1},          {3, 300, 2, 601}};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> sourceSide(2, 70);
+    std::uniform_int_distribution<int> outputSide(1, 40);
+    for (int i = 0; i < 40; ++i)
+        pairs.push_back({sourceSide(random), sourceSide(random), outputSide(random), outputSide(random)});
+
+    uint32_t seed = 900;
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(testing::Message() << p.sw << "x" << p.sh << " -> " << p.dw << "x" << p.dh);
+        FrameScaler scaler(p.sw, p.sh, p.dw, p.dh);
+        const std::vector<uint8_t> rows = scaler.SourceRowsRead();
+        ASSERT_EQ(rows.size(), static_cast<size_t>(p.sh));
+        if (!scaler.NeedsScaling()) {
+            EXPECT_EQ(std::count(rows.begin(), rows.end(), 1), p.sh) << "a frame handed on whole";
+            continue;
+        }
+        const auto frame = RandomFrame(p.sw, p.sh, ++seed);
+        auto poisoned = frame;
+        const auto garbage = RandomFrame(p.sw, p.sh, seed + 5000);
+        const auto stride = static_cast<size_t>(DibStride(p.sw));
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (!rows[row])
+                std::copy_n(garbage.begin() + static_cast<ptrdiff_t>(row * stride), stride,
+                            poisoned.begin() + static_cast<ptrdiff_t>(row * stride));
+        }
+        std::vector<uint8_t> expected(scaler.OutputImageSize(), kSentinel);
+        std::vector<uint8_t> scaled(expected.size(), kSentinel);
+        scaler.Scale(frame.data(), expected.data());
+        scaler.Scale(poisoned.data(), scaled.data());
+        ASSERT_EQ(scaled, expected);
+    }
+    // 720 rows to 240 and 2160 to 240 fall on whole rows: one row in three, one in nine.
+    const std::vector<uint8_t> third = FrameScaler(1280, 720, 320, 240).SourceRowsRead();
+    EXPECT_EQ(std::count(third.begin(), third.end(), 1), 240);
+    const std::vector<uint8_t> ninth = FrameScaler(3840, 2160, 320, 240).SourceRowsRead();
+    EXPECT_EQ(std::count(ninth.begin(), ninth.end(), 1), 240);
+}
 
 TEST(FrameScaler, ConvertFramePassesEqualSizesThroughAndScalesOthersIntoTheBuffer)
 {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <functional>
@@ -234,6 +235,39 @@ TEST(InputReaderVideo, RewindReturnsTheFirstFrameAgain)
     EXPECT_TRUE(again[0].bytes == first[0].bytes);
     EXPECT_EQ(again[0].start, first[0].start);
     EXPECT_TRUE(again[1].bytes == first[1].bytes) << "no frame skipped after the rewind";
+}
+
+// A caller that reads only some rows of each frame (a scaler skipping rows) gets those
+// rows as a reader converting whole frames gives them, frame after frame, the frame
+// converted ahead included; the rows it does not read are left unconverted.
+TEST(InputReaderVideo, ConvertsOnlyTheRowsTheCallerReads)
+{
+    const std::string& file = test::Fixture("h264_aac.mp4");  // 320 x 240, 4:2:0
+    constexpr size_t kHeight = 240;
+    const auto stride = static_cast<size_t>(DibStride(320));
+    InputReader whole(file, VideoRequestType, true);
+    InputReader partial(file, VideoRequestType, true);
+    std::vector<uint8_t> rows(kHeight);
+    for (size_t row = 0; row < kHeight; ++row)
+        rows[row] = row % 3 == 1;
+    partial.SetRowsRead(rows);
+    const std::vector<Sample> expected = ReadAll(whole, 30);
+    const std::vector<Sample> got = ReadAll(partial, 30);
+    ASSERT_EQ(got.size(), expected.size());
+    size_t unconverted = 0;
+    for (size_t frame = 0; frame < got.size(); ++frame) {
+        ASSERT_EQ(got[frame].bytes.size(), stride * kHeight);
+        for (size_t row = 0; row < kHeight; ++row) {
+            const auto at = static_cast<ptrdiff_t>(row * stride);
+            const bool same = std::equal(got[frame].bytes.begin() + at, got[frame].bytes.begin() + at +
+                                         static_cast<ptrdiff_t>(stride), expected[frame].bytes.begin() + at);
+            if (rows[row])
+                ASSERT_TRUE(same) << "frame " << frame << ", row " << row;
+            else
+                unconverted += same ? 0 : 1;
+        }
+    }
+    EXPECT_GT(unconverted, 0u) << "the rows not read were converted all the same";
 }
 
 TEST(InputReaderVideo, SeekWhileTheStreamingThreadWaitsDropsTheWaitingFrame)

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace klova {
@@ -209,6 +211,48 @@ TEST_P(YuvToBgrLevel, WritesTheSameBytesAsTheScalarCode)
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, YuvToBgrLevel, ::testing::ValuesIn(SupportedSimdLevels()), test::PrintedName());
+
+// With a set of DIB rows, exactly those rows (padding included) are written, with the
+// bytes a whole conversion gives them; every other byte keeps what it held. Rows are
+// chosen singly and in pairs that split chroma rows both ways, and odd heights end
+// with a chroma row that serves one luma row.
+TEST(YuvToBgrRows, WritesOnlyTheRowsAskedForAsAWholeConversionWould)
+{
+    std::mt19937 random(3);
+    uint32_t seed = 70;
+    for (const GstVideoFormat format : {GST_VIDEO_FORMAT_I420, GST_VIDEO_FORMAT_NV12})
+        for (const auto& size : {std::pair{64, 48}, std::pair{33, 9}, std::pair{130, 33}, std::pair{2, 1}}) {
+            const RandomFrame input(format, size.first, size.second, GST_VIDEO_COLOR_MATRIX_BT601,
+                                    GST_VIDEO_COLOR_RANGE_16_235, ++seed);
+            const std::vector<uint8_t> whole = ConvertWith(BestSimdLevel(), input);
+            const auto stride = static_cast<size_t>(DibStride(size.first));
+            for (int pattern = 0; pattern < 4; ++pattern) {
+                SCOPED_TRACE(testing::Message() << gst_video_format_to_string(format) << " " << size.first << "x"
+                                                << size.second << " pattern " << pattern);
+                std::vector<uint8_t> rows(static_cast<size_t>(size.second));
+                for (size_t row = 0; row < rows.size(); ++row)
+                    rows[row] = pattern == 0   ? row % 3 == 0
+                                : pattern == 1 ? row % 2 == 1
+                                : pattern == 2 ? (row / 2) % 2 == 0
+                                               : random() % 2;
+                YuvToBgrConverter converter;
+                converter.Configure(input.info);
+                std::vector<uint8_t> dib(whole.size(), 0xEE);
+                converter.Convert(input.frame, dib.data(), &rows);
+                for (size_t row = 0; row < rows.size(); ++row) {
+                    const auto begin = dib.begin() + static_cast<ptrdiff_t>(row * stride);
+                    if (rows[row])
+                        ASSERT_TRUE(std::equal(begin, begin + static_cast<ptrdiff_t>(stride),
+                                               whole.begin() + static_cast<ptrdiff_t>(row * stride)))
+                            << "row " << row;
+                    else
+                        ASSERT_EQ(std::count(begin, begin + static_cast<ptrdiff_t>(stride), 0xEE),
+                                  static_cast<ptrdiff_t>(stride))
+                            << "row " << row;
+                }
+            }
+        }
+}
 
 TEST(YuvToBgrFormats, OnlyEightBitFourTwoZeroIsConvertedHere)
 {
