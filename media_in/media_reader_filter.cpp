@@ -300,6 +300,12 @@ HRESULT MediaReaderFilter::SetRowsRead(std::vector<uint8_t> dibRows)
     return S_OK;
 }
 
+std::shared_ptr<const std::vector<uint8_t>> MediaReaderFilter::RowsRead() const
+{
+    std::lock_guard lock(mutex_);
+    return rowsRead_;
+}
+
 HRESULT MediaReaderFilter::SetNominalFrameRate(double framesPerSecond)
 {
     if (!(framesPerSecond > 0.0))
@@ -490,11 +496,7 @@ GstFlowReturn MediaReaderFilter::ConvertAhead(const GstVideoFrame& frame, uint32
     const GstFlowReturn flow = WaitForFreeBuffer(&target);
     if (flow != GST_FLOW_OK)
         return flow;
-    std::shared_ptr<const std::vector<uint8_t>> rows;
-    {
-        std::lock_guard lock(mutex_);
-        rows = rowsRead_;
-    }
+    const std::shared_ptr<const std::vector<uint8_t>> rows = RowsRead();
     // Outside the lock: the reader holds the other buffer, and nothing reads this one
     // until it is published.
     yuvConverter_.Convert(frame, target, rows.get());
@@ -646,12 +648,7 @@ GstFlowReturn MediaReaderFilter::DeliverVideo(GstBuffer* buffer, const GstVideoI
             return ConvertAhead(frame, imageSize, times);
         const GstFlowReturn flow = WaitForRequest();
         if (flow == GST_FLOW_OK) {
-            std::shared_ptr<const std::vector<uint8_t>> rows;
-            {
-                std::lock_guard lock(mutex_);
-                rows = rowsRead_;
-            }
-            yuvConverter_.Convert(frame, buffer_, rows.get());
+            yuvConverter_.Convert(frame, buffer_, RowsRead().get());
             Publish(imageSize, times.start, times.stop);
             NoteFirstFrame(frame);
         }

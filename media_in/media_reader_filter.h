@@ -104,6 +104,8 @@ private:
     bool ReadyToConvert(const GstVideoFrame& frame, uint32_t imageSize);
     void TimeParked(FrameTimer::Times times);
     bool ConvertsAhead() const;
+    // The rows a conversion writes (null: all), for the conversion to hold on to.
+    std::shared_ptr<const std::vector<uint8_t>> RowsRead() const;
     void NoteFirstFrame(const GstVideoFrame& frame);
     void Publish(uint32_t length, MediaTime start, MediaTime stop);
     // Under mutex_.

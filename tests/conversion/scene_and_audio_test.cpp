@@ -65,6 +65,14 @@ protected:
         MakeColourVideo(input_, 250, ThreeScenes, true);
     }
 
+    // Where clip number clip of an output named stem.avi lies: stem00000.avi, ...
+    std::string ClipFile(const std::string& stem, int clip) const
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "%05d.avi", clip);
+        return dir_.File(stem + name);
+    }
+
     test::TempDir dir_;
     std::string input_;
 };
@@ -79,16 +87,15 @@ TEST_F(KlovaConvertScenes, SplittingWritesOneNumberedClipPerScene)
     int total = 0;
     const int expected[] = {97, 83, 70};
     for (int clip = 0; clip < 3; ++clip) {
-        char name[32];
-        std::snprintf(name, sizeof name, "clip%05d.avi", clip);
-        const test::ProbeFields video = test::ProbeStream(dir_.File(name), "video", true);
+        const std::string name = ClipFile("clip", clip);
+        const test::ProbeFields video = test::ProbeStream(name, "video", true);
         ASSERT_FALSE(video.empty()) << name;
         EXPECT_EQ(std::stoi(video.at("nb_read_frames")), expected[clip]) << name;
         total += std::stoi(video.at("nb_read_frames"));
-        EXPECT_EQ(test::DecodeErrors(dir_.File(name)), "") << name;
+        EXPECT_EQ(test::DecodeErrors(name), "") << name;
     }
     EXPECT_EQ(total, 250);
-    EXPECT_EQ(test::FileSize(dir_.File("clip00003.avi")), -1);
+    EXPECT_EQ(test::FileSize(ClipFile("clip", 3)), -1);
     EXPECT_EQ(test::FileSize(project), -1);  // only project mode writes the project
 }
 
@@ -102,14 +109,12 @@ TEST_F(KlovaConvertScenes, SplittingAScaledConversionFindsTheSameScenes)
     ASSERT_EQ(result.exitStatus, 0) << result.err;
     const int expected[] = {97, 83, 70};
     for (int clip = 0; clip < 3; ++clip) {
-        char name[32];
-        std::snprintf(name, sizeof name, "small%05d.avi", clip);
-        const test::ProbeFields video = test::ProbeStream(dir_.File(name), "video", true);
-        ASSERT_FALSE(video.empty()) << name;
-        EXPECT_EQ(video.at("width") + "x" + video.at("height"), "80x60") << name;
-        EXPECT_EQ(std::stoi(video.at("nb_read_frames")), expected[clip]) << name;
+        const test::ProbeFields video = test::ProbeStream(ClipFile("small", clip), "video", true);
+        ASSERT_FALSE(video.empty()) << clip;
+        EXPECT_EQ(video.at("width") + "x" + video.at("height"), "80x60") << clip;
+        EXPECT_EQ(std::stoi(video.at("nb_read_frames")), expected[clip]) << clip;
     }
-    EXPECT_EQ(test::FileSize(dir_.File("small00003.avi")), -1);
+    EXPECT_EQ(test::FileSize(ClipFile("small", 3)), -1);
 }
 
 TEST_F(KlovaConvertScenes, ProjectModeWritesTheCutsAndNoVideo)
